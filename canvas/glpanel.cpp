@@ -1,0 +1,224 @@
+#include "canvas/glpanel.h"
+
+#include "model/objectmodel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double fitMargin = 1.1;
+constexpr double zoomInFactor = 0.9;
+constexpr double zoomOutFactor = 1.1;
+constexpr double panFraction = 0.1;
+
+// GL builds the projection matrix in single precision: it rejects equal bounds and turns
+// bounds that overflow, or an extent too small to divide by, into a matrix of infinities.
+bool isUsableRange(double low, double high)
+{
+    const float lo = static_cast<float>(low);
+    const float hi = static_cast<float>(high);
+    const float extent = hi - lo;
+    return std::isfinite(lo) && std::isfinite(hi) && extent > 0.0f
+            && std::isfinite(extent) && std::isfinite(2.0f / extent)
+            && std::isfinite((hi + lo) / extent);
+}
+
+} // namespace
+
+GLPanel::GLPanel(QWidget *parent)
+    : GLWidgetBase(parent)
+{
+    GLCompat::requestLegacyContext(this);
+}
+
+GLPanel::~GLPanel()
+{
+    delete model;
+    if (displayList != 0) {
+        makeCurrent();
+        glDeleteLists(displayList, 1);
+        doneCurrent();
+    }
+}
+
+void GLPanel::setModel(ObjectModel *newModel)
+{
+    if (newModel == model)
+        return;
+    delete model;
+    model = newModel;
+    // The list shows the old model; the next paint recompiles it and releases the old one.
+    listValid = false;
+}
+
+void GLPanel::viewWindow(double &left, double &right, double &bottom, double &top) const
+{
+    left = xMin;
+    right = xMax;
+    bottom = yMin;
+    top = yMax;
+}
+
+void GLPanel::fitView()
+{
+    navigate([this] { fitToModel(); });
+}
+
+void GLPanel::zoomIn()
+{
+    navigate([this] { rescaleView(zoomInFactor); });
+}
+
+void GLPanel::zoomOut()
+{
+    navigate([this] { rescaleView(zoomOutFactor); });
+}
+
+void GLPanel::panLeft()
+{
+    navigate([this] { panView(panFraction, 0.0); });
+}
+
+void GLPanel::panRight()
+{
+    navigate([this] { panView(-panFraction, 0.0); });
+}
+
+void GLPanel::panDown()
+{
+    navigate([this] { panView(0.0, panFraction); });
+}
+
+void GLPanel::panUp()
+{
+    navigate([this] { panView(0.0, -panFraction); });
+}
+
+void GLPanel::initializeGL()
+{
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_LINE_SMOOTH);
+}
+
+void GLPanel::resizeGL(int width, int height)
+{
+    // A collapsed canvas keeps a one-pixel extent so that the aspect ratio stays finite.
+    viewWidth = std::max(1, GLCompat::toDevicePixels(this, width));
+    viewHeight = std::max(1, GLCompat::toDevicePixels(this, height));
+
+    if (!model || model->isEmpty())
+        rescaleView(1.0);
+    else
+        fitToModel();
+
+    glViewport(0, 0, viewWidth, viewHeight);
+    loadProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void GLPanel::paintGL()
+{
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (!model || model->isEmpty())
+        return;
+
+    if (!listValid) {
+        if (displayList != 0)
+            glDeleteLists(displayList, 1);
+        displayList = buildDisplayList();
+    }
+    if (displayList != 0) {
+        glCallList(displayList);
+        listValid = true;
+    }
+}
+
+// Commands arrive outside the GL callbacks, where only Qt 5 happens to leave the canvas's
+// context current.
+void GLPanel::navigate(const std::function<void()> &step)
+{
+    if (!model)
+        return;
+    makeCurrent();
+    step();
+    doneCurrent();
+    update();
+}
+
+void GLPanel::fitToModel()
+{
+    double left, right, bottom, top;
+    model->boundingBox(left, right, bottom, top);
+    rescaleFrom(left, right, bottom, top, fitMargin);
+}
+
+void GLPanel::rescaleView(double factor)
+{
+    rescaleFrom(xMin, xMax, yMin, yMax, factor);
+}
+
+// Scales the given window about its centre, then widens it along one axis until its
+// proportions match the canvas, so one model unit covers as many pixels across as up.
+void GLPanel::rescaleFrom(double left, double right, double bottom, double top, double factor)
+{
+    const double aspect = static_cast<double>(viewHeight) / viewWidth;
+    const double cx = (left + right) / 2.0;
+    const double cy = (bottom + top) / 2.0;
+    double ew = (right - left) * factor;
+    double eh = (top - bottom) * factor;
+    if (aspect * ew < eh)
+        ew = eh / aspect;
+    else
+        eh = ew * aspect;
+    setViewWindow(cx - ew * 0.5, cx + ew * 0.5, cy - eh * 0.5, cy + eh * 0.5);
+}
+
+void GLPanel::panView(double fx, double fy)
+{
+    const double dx = (xMax - xMin) * fx;
+    const double dy = (yMax - yMin) * fy;
+    setViewWindow(xMin + dx, xMax + dx, yMin + dy, yMax + dy);
+}
+
+// A step that would leave no usable projection is dropped, so the view can always be zoomed
+// or panned back and never wedges at a degenerate or overflowed window.
+void GLPanel::setViewWindow(double left, double right, double bottom, double top)
+{
+    if (!isUsableRange(left, right) || !isUsableRange(bottom, top))
+        return;
+    xMin = left;
+    xMax = right;
+    yMin = bottom;
+    yMax = top;
+    loadProjection();
+}
+
+void GLPanel::loadProjection()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(xMin, xMax, yMin, yMax, -1.0, 1.0);
+}
+
+GLuint GLPanel::buildDisplayList()
+{
+    if (!model || model->isEmpty())
+        return 0;
+
+    const GLuint name = glGenLists(1);
+    glNewList(name, GL_COMPILE);
+    const std::vector<Point2d> verts = model->vertexList();
+    const std::vector<Color3d> cols = model->colorList();
+    glShadeModel(GL_SMOOTH);
+    glBegin(GL_TRIANGLES);
+    for (std::size_t i = 0; i < verts.size(); ++i) {
+        glColor3d(cols[i].r(), cols[i].g(), cols[i].b());
+        glVertex2d(verts[i].x(), verts[i].y());
+    }
+    glEnd();
+    glEndList();
+    return name;
+}

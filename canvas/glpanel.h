@@ -1,0 +1,60 @@
+#ifndef GLPANEL_H
+#define GLPANEL_H
+
+#include "canvas/glwidgetbase.h"
+
+#include <functional>
+
+class ObjectModel;
+
+// Shows an ObjectModel through an orthographic view window whose aspect ratio follows the
+// canvas, so the object is never stretched. The model is compiled into a display list on the
+// first paint and replayed afterwards.
+class GLPanel : public GLWidgetBase
+{
+    Q_OBJECT
+
+public:
+    explicit GLPanel(QWidget *parent = nullptr);
+    ~GLPanel() override;
+
+    // Takes ownership of newModel and deletes the model held so far.
+    void setModel(ObjectModel *newModel);
+
+    void viewWindow(double &left, double &right, double &bottom, double &top) const;
+
+    void fitView();
+    void zoomIn();
+    void zoomOut();
+    void panLeft();
+    void panRight();
+    void panDown();
+    void panUp();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+private:
+    void navigate(const std::function<void()> &step);
+    void fitToModel();
+    void rescaleView(double factor);
+    void rescaleFrom(double left, double right, double bottom, double top, double factor);
+    void panView(double fx, double fy);
+    void setViewWindow(double left, double right, double bottom, double top);
+    void loadProjection();
+    GLuint buildDisplayList();
+
+    ObjectModel *model = nullptr;
+    GLuint displayList = 0;
+    bool listValid = false;
+    int viewWidth = 1;
+    int viewHeight = 1;
+    double xMin = -1.0;
+    double xMax = 11.0;
+    double yMin = -1.0;
+    double yMax = 11.0;
+};
+
+#endif // GLPANEL_H
