@@ -1,0 +1,72 @@
+#ifndef CANVASTEST_H
+#define CANVASTEST_H
+
+#include "canvas/glpanel.h"
+
+#include <QStringList>
+#include <QtTest>
+
+// Opens the GL callbacks to the tests, which drive them with sizes a window could not take.
+class TestPanel : public GLPanel
+{
+public:
+    using GLPanel::GLPanel;
+    using GLPanel::paintGL;
+    using GLPanel::resizeGL;
+};
+
+// The view window as left, right, bottom, top.
+struct ViewWindow
+{
+    double left;
+    double right;
+    double bottom;
+    double top;
+};
+
+inline ViewWindow viewWindowOf(const GLPanel &panel)
+{
+    ViewWindow w {};
+    panel.viewWindow(w.left, w.right, w.bottom, w.top);
+    return w;
+}
+
+inline QString toString(const ViewWindow &w)
+{
+    return QStringLiteral("x %1 to %2, y %3 to %4")
+            .arg(w.left, 0, 'g', 10).arg(w.right, 0, 'g', 10)
+            .arg(w.bottom, 0, 'g', 10).arg(w.top, 0, 'g', 10);
+}
+
+// Compares to the given number of decimals, which is how expected windows are written down.
+inline bool sameWindow(const ViewWindow &a, const ViewWindow &b, int decimals = 9)
+{
+    const double tolerance = 0.5 * std::pow(10.0, -decimals);
+    return std::abs(a.left - b.left) <= tolerance && std::abs(a.right - b.right) <= tolerance
+            && std::abs(a.bottom - b.bottom) <= tolerance && std::abs(a.top - b.top) <= tolerance;
+}
+
+#define COMPARE_WINDOW(actual, expected, decimals)                                          \
+    QVERIFY2(sameWindow((actual), (expected), (decimals)),                                  \
+             qPrintable(QStringLiteral("actual %1, expected %2")                            \
+                                .arg(toString(actual), toString(expected))))
+
+// Names of the GL errors raised on the panel's context since the last call.
+inline QStringList glErrors(GLPanel &panel)
+{
+    panel.makeCurrent();
+    QStringList errors;
+    for (GLenum e = glGetError(); e != GL_NO_ERROR && errors.size() < 16; e = glGetError())
+        errors << QStringLiteral("0x%1").arg(e, 4, 16, QLatin1Char('0'));
+    panel.doneCurrent();
+    return errors;
+}
+
+// A shown canvas always has a context under the test command; a missing one is a failure.
+inline bool showWithContext(GLPanel &panel)
+{
+    panel.show();
+    return QTest::qWaitForWindowExposed(&panel) && QTest::qWaitFor([&] { return panel.isValid(); });
+}
+
+#endif // CANVASTEST_H
