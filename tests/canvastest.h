@@ -3,6 +3,7 @@
 
 #include "canvas/glpanel.h"
 
+#include <QMap>
 #include <QStringList>
 #include <QtTest>
 
@@ -60,6 +61,20 @@ inline QStringList glErrors(GLPanel &panel)
         errors << QStringLiteral("0x%1").arg(e, 4, 16, QLatin1Char('0'));
     panel.doneCurrent();
     return errors;
+}
+
+using Operation = void (GLPanel::*)();
+
+// The navigation operations by name, so that data rows can list sequences of them.
+inline const QMap<QString, Operation> &operations()
+{
+    static const QMap<QString, Operation> ops {
+        { "fitView", &GLPanel::fitView },   { "zoomIn", &GLPanel::zoomIn },
+        { "zoomOut", &GLPanel::zoomOut },   { "panLeft", &GLPanel::panLeft },
+        { "panRight", &GLPanel::panRight }, { "panDown", &GLPanel::panDown },
+        { "panUp", &GLPanel::panUp },
+    };
+    return ops;
 }
 
 // A shown canvas always has a context under the test command; a missing one is a failure.

@@ -7,26 +7,12 @@
 #include <functional>
 #include <random>
 
-using Operation = void (GLPanel::*)();
-
 Q_DECLARE_METATYPE(ViewWindow)
 Q_DECLARE_METATYPE(QList<QSize>)
 
 namespace {
 
 const ViewWindow fitted400x300 { 95, 205, 96.25, 178.75 };
-
-// The toolbar's operations by name, so that data rows can list sequences of them.
-const QMap<QString, Operation> &operations()
-{
-    static const QMap<QString, Operation> ops {
-        { "fitView", &GLPanel::fitView },   { "zoomIn", &GLPanel::zoomIn },
-        { "zoomOut", &GLPanel::zoomOut },   { "panLeft", &GLPanel::panLeft },
-        { "panRight", &GLPanel::panRight }, { "panDown", &GLPanel::panDown },
-        { "panUp", &GLPanel::panUp },
-    };
-    return ops;
-}
 
 ObjectModel *emptyModel()
 {

@@ -1,0 +1,271 @@
+#include "canvastest.h"
+
+#include "model/objectmodel.h"
+
+#include <QtTest>
+
+// Checks what reaches the framebuffer. Positions are worked out in fractions of the grabbed
+// image, so the same cases hold at any device pixel ratio.
+class tst_Rendering : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void background();
+    void cornerColours_data();
+    void cornerColours();
+    void objectExtent_data();
+    void objectExtent();
+    void panMovesObject_data();
+    void panMovesObject();
+    void paintsCompileListOnce();
+    void newModelIsRecompiled();
+
+private:
+    void open(const QSize &size);
+    QImage grab();
+    QPointF toPixel(const QImage &image, double x, double y) const;
+    QRect objectExtent(const QImage &image) const;
+
+    TestPanel *panel = nullptr;
+};
+
+namespace {
+
+bool isWhite(QRgb c)
+{
+    return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245;
+}
+
+// Samples one pixel with a small tolerance; on a mismatch says what it saw and keeps the
+// image for a look.
+bool colourMatches(const QImage &image, const QPoint &at, const QColor &expected,
+                   QString *message)
+{
+    const QColor actual = image.pixelColor(at);
+    const int tolerance = 12;
+    if (std::abs(actual.red() - expected.red()) <= tolerance
+        && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance) {
+        return true;
+    }
+    const QString file = QDir::temp().filePath(
+            QStringLiteral("zentrile-%1.png").arg(QTest::currentDataTag()).replace(' ', '_'));
+    image.save(file);
+    *message = QStringLiteral("pixel (%1, %2): expected %3, got %4; image saved to %5")
+                       .arg(at.x()).arg(at.y()).arg(expected.name(), actual.name(), file);
+    return false;
+}
+
+#define COMPARE_COLOUR(image, at, expected)                                                 \
+    do {                                                                                    \
+        QString message;                                                                    \
+        QVERIFY2(colourMatches((image), (at), (expected), &message), qPrintable(message));  \
+    } while (false)
+
+} // namespace
+
+void tst_Rendering::init()
+{
+    panel = new TestPanel;
+    panel->setModel(new ObjectModel);
+}
+
+void tst_Rendering::cleanup()
+{
+    QCOMPARE(glErrors(*panel), QStringList());
+    delete panel;
+    panel = nullptr;
+}
+
+void tst_Rendering::open(const QSize &size)
+{
+    panel->resize(size);
+    QVERIFY2(showWithContext(*panel), "no OpenGL context for the canvas");
+}
+
+QImage tst_Rendering::grab()
+{
+    const QImage image = GLCompat::grabFramebuffer(panel);
+    // The framebuffer holds device pixels.
+    const qreal ratio = panel->devicePixelRatioF();
+    const QSize expected(qRound(panel->width() * ratio), qRound(panel->height() * ratio));
+    if (image.size() != expected)
+        qWarning() << "framebuffer is" << image.size() << "for a canvas of" << expected;
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QPointF tst_Rendering::toPixel(const QImage &image, double x, double y) const
+{
+    const ViewWindow w = viewWindowOf(*panel);
+    return QPointF((x - w.left) / (w.right - w.left) * image.width(),
+                   (w.top - y) / (w.top - w.bottom) * image.height());
+}
+
+QRect tst_Rendering::objectExtent(const QImage &image) const
+{
+    QRect extent;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (!isWhite(line[x]))
+                extent |= QRect(x, y, 1, 1);
+        }
+    }
+    return extent;
+}
+
+void tst_Rendering::background()
+{
+    panel->setModel(new ObjectModel({}, {}));
+    open(QSize(200, 150));
+    const QImage image = grab();
+    QCOMPARE(objectExtent(image), QRect());
+    COMPARE_COLOUR(image, QPoint(0, 0), QColor(Qt::white));
+}
+
+void tst_Rendering::cornerColours_data()
+{
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<QColor>("colour");
+
+    // Points just inside each corner, weighted 0.9 towards it, and the centroid.
+    const QPointF red(100, 100), green(200, 100), blue(150, 175);
+    QTest::newRow("white outside") << QPointF(110, 170) << QColor(255, 255, 255);
+    QTest::newRow("red corner") << red * 0.9 + (green + blue) * 0.05 << QColor(230, 13, 13);
+    QTest::newRow("green corner") << green * 0.9 + (red + blue) * 0.05 << QColor(13, 230, 13);
+    QTest::newRow("blue corner") << blue * 0.9 + (red + green) * 0.05 << QColor(13, 13, 230);
+    QTest::newRow("blend") << (red + green + blue) / 3 << QColor(85, 85, 85);
+}
+
+void tst_Rendering::cornerColours()
+{
+    QFETCH(QPointF, at);
+    QFETCH(QColor, colour);
+
+    open(QSize(400, 300));
+    const QImage image = grab();
+    COMPARE_COLOUR(image, toPixel(image, at.x(), at.y()).toPoint(), colour);
+    COMPARE_COLOUR(image, QPoint(0, 0), QColor(Qt::white));
+    COMPARE_COLOUR(image, QPoint(image.width() - 1, image.height() - 1), QColor(Qt::white));
+}
+
+void tst_Rendering::objectExtent_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("tight");
+
+    QTest::newRow("400x300") << QSize(400, 300) << "x";
+    QTest::newRow("200x200") << QSize(200, 200) << "x";
+    QTest::newRow("800x200") << QSize(800, 200) << "y";
+    QTest::newRow("100x400") << QSize(100, 400) << "x";
+    QTest::newRow("odd 333x217") << QSize(333, 217) << "y";
+}
+
+void tst_Rendering::objectExtent()
+{
+    QFETCH(QSize, size);
+    QFETCH(QString, tight);
+
+    open(size);
+    const QImage image = grab();
+    const QRect actual = objectExtent(image);
+    const QRectF expected = QRectF(toPixel(image, 100, 175), toPixel(image, 200, 100));
+    const double tolerance = 1.5 * panel->devicePixelRatioF();
+    QVERIFY2(std::abs(actual.left() - expected.left()) <= tolerance
+                     && std::abs(actual.right() + 1 - expected.right()) <= tolerance
+                     && std::abs(actual.top() - expected.top()) <= tolerance
+                     && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance,
+             qPrintable(QStringLiteral("drawn over %1,%2 to %3,%4; expected %5,%6 to %7,%8")
+                                .arg(actual.left()).arg(actual.top())
+                                .arg(actual.right() + 1).arg(actual.bottom() + 1)
+                                .arg(expected.left()).arg(expected.top())
+                                .arg(expected.right()).arg(expected.bottom())));
+
+    // Along the tighter axis the object keeps a margin of 1/22 of the canvas on each side.
+    const double margin = tight == "x" ? expected.left() / image.width()
+                                       : expected.top() / image.height();
+    QVERIFY2(std::abs(margin - 0.05 / 1.1) < 1e-9, qPrintable(QString::number(margin)));
+}
+
+void tst_Rendering::panMovesObject_data()
+{
+    QTest::addColumn<QString>("pan");
+    QTest::addColumn<QPointF>("shift");
+
+    // Shifts in fractions of the canvas; image y grows downwards.
+    QTest::newRow("panLeft") << "panLeft" << QPointF(-0.1, 0);
+    QTest::newRow("panRight") << "panRight" << QPointF(0.1, 0);
+    QTest::newRow("panDown") << "panDown" << QPointF(0, 0.1);
+    QTest::newRow("panUp") << "panUp" << QPointF(0, -0.1);
+}
+
+void tst_Rendering::panMovesObject()
+{
+    QFETCH(QString, pan);
+    QFETCH(QPointF, shift);
+
+    open(QSize(400, 300));
+    // Shrink the object first so that a pan moves all of it within the canvas.
+    for (int i = 0; i < 3; ++i)
+        panel->zoomOut();
+    const QRect before = objectExtent(grab());
+    (panel->*operations().value(pan))();
+    const QImage image = grab();
+    const QRect after = objectExtent(image);
+    const QPointF moved(after.left() - before.left(), after.top() - before.top());
+    const QPointF wanted(shift.x() * image.width(), shift.y() * image.height());
+    QVERIFY2((moved - wanted).manhattanLength() <= 2 * panel->devicePixelRatioF(),
+             qPrintable(QStringLiteral("moved by (%1, %2), expected (%3, %4)")
+                                .arg(moved.x()).arg(moved.y()).arg(wanted.x()).arg(wanted.y())));
+    QCOMPARE(after.size(), before.size());
+}
+
+// The list is replayed, not rebuilt: a paint after the list's content is swapped out shows the
+// swapped-in content.
+void tst_Rendering::paintsCompileListOnce()
+{
+    open(QSize(200, 150));
+    QVERIFY(!objectExtent(grab()).isEmpty());
+
+    panel->makeCurrent();
+    GLuint list = 0;
+    for (GLuint name = 1; name < 64 && list == 0; ++name) {
+        if (glIsList(name))
+            list = name;
+    }
+    QVERIFY(list != 0);
+    glNewList(list, GL_COMPILE);
+    glEndList();
+    panel->doneCurrent();
+
+    QCOMPARE(objectExtent(grab()), QRect());
+}
+
+void tst_Rendering::newModelIsRecompiled()
+{
+    open(QSize(400, 300));
+    const QImage first = grab();
+    const QPointF centroid = toPixel(first, 150, 125);
+    COMPARE_COLOUR(first, centroid.toPoint(), QColor(85, 85, 85));
+
+    // Same place, one colour: only a fresh list can show it.
+    const std::vector<Color3d> yellow(3, Color3d(1, 1, 0));
+    panel->setModel(new ObjectModel(ObjectModel().vertexList(), yellow));
+    const QImage second = grab();
+    COMPARE_COLOUR(second, centroid.toPoint(), QColor(255, 255, 0));
+
+    // The first list was released: only one remains.
+    panel->makeCurrent();
+    int lists = 0;
+    for (GLuint name = 1; name < 64; ++name)
+        lists += glIsList(name) ? 1 : 0;
+    panel->doneCurrent();
+    QCOMPARE(lists, 1);
+}
+
+QTEST_MAIN(tst_Rendering)
+#include "tst_rendering.moc"
