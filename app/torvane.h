@@ -13,6 +13,16 @@ class Torvane : public QMainWindow
 public:
     explicit Torvane(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
 
+private slots:
+    // Connected by name when the form is set up.
+    void on_actionFit_triggered();
+    void on_actionZoomIn_triggered();
+    void on_actionZoomOut_triggered();
+    void on_actionPanLeft_triggered();
+    void on_actionPanRight_triggered();
+    void on_actionPanDown_triggered();
+    void on_actionPanUp_triggered();
+
 private:
     Ui_TorvaneClass ui;
 };

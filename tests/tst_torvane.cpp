@@ -1,0 +1,199 @@
+#include "app/torvane.h"
+#include "canvastest.h"
+
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(ViewWindow)
+
+class tst_Torvane : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void objectNames_data();
+    void objectNames();
+    void toolbar_data();
+    void toolbar();
+    void canvasFillsMargins();
+    void presetObjectNameIsKept();
+    void buttons_data();
+    void buttons();
+
+private:
+    Torvane *torvane = nullptr;
+    GLPanel *canvas = nullptr;
+};
+
+void tst_Torvane::init()
+{
+    torvane = new Torvane;
+    torvane->show();
+    QVERIFY(QTest::qWaitForWindowExposed(torvane));
+    canvas = torvane->findChild<GLPanel *>("glcanvas");
+    QVERIFY(canvas);
+    QVERIFY2(QTest::qWaitFor([this] { return canvas->isValid(); }),
+             "no OpenGL context for the canvas");
+}
+
+void tst_Torvane::cleanup()
+{
+    delete torvane;
+    torvane = nullptr;
+}
+
+void tst_Torvane::window()
+{
+    QCOMPARE(torvane->objectName(), QString("TorvaneClass"));
+    QCOMPARE(torvane->windowTitle(), QString("Zentrile"));
+    QCOMPARE(torvane->size(), QSize(600, 400));
+    QCOMPARE(torvane->menuBar()->actions().size(), 0);
+    QCOMPARE(torvane->menuBar()->geometry().width(), 600);
+    QVERIFY(torvane->statusBar()->currentMessage().isEmpty());
+    QCOMPARE(torvane->centralWidget()->objectName(), QString("centralWidget"));
+
+    const auto *layout = qobject_cast<QHBoxLayout *>(torvane->centralWidget()->layout());
+    QVERIFY(layout);
+    QCOMPARE(layout->spacing(), 6);
+    QCOMPARE(layout->contentsMargins(), QMargins(11, 11, 11, 11));
+    QCOMPARE(layout->count(), 1);
+    QCOMPARE(layout->itemAt(0)->widget(), canvas);
+}
+
+void tst_Torvane::objectNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+
+    QTest::newRow("centralWidget") << "centralWidget" << "QWidget";
+    QTest::newRow("horizontalLayout") << "horizontalLayout" << "QHBoxLayout";
+    QTest::newRow("glcanvas") << "glcanvas" << "GLPanel";
+    QTest::newRow("menuBar") << "menuBar" << "QMenuBar";
+    QTest::newRow("mainToolBar") << "mainToolBar" << "QToolBar";
+    QTest::newRow("statusBar") << "statusBar" << "QStatusBar";
+}
+
+void tst_Torvane::objectNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+
+    const QList<QObject *> found = torvane->findChildren<QObject *>(name);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(QString(found.first()->metaObject()->className()), className);
+}
+
+void tst_Torvane::toolbar_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("toolTip");
+
+    QTest::newRow("actionFit") << 0 << "Fit" << "Adjust object image to fit on canvas";
+    QTest::newRow("actionZoomIn") << 1 << "ZoomIn" << "Zoom in object image on canvas";
+    QTest::newRow("actionZoomOut") << 2 << "ZoomOut" << "Zoom out object image on canvas";
+    QTest::newRow("actionPanLeft") << 3 << "PanLeft" << "Translate left object image on canvas";
+    QTest::newRow("actionPanRight")
+            << 4 << "PanRight" << "Translate right object image on canvas";
+    QTest::newRow("actionPanDown") << 5 << "PanDown" << "Translate down object image on canvas";
+    QTest::newRow("actionPanUp") << 6 << "PanUp" << "Translate up object image on canvas";
+}
+
+void tst_Torvane::toolbar()
+{
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(QString, toolTip);
+
+    auto *toolBar = torvane->findChild<QToolBar *>("mainToolBar");
+    QVERIFY(toolBar);
+    QCOMPARE(torvane->toolBarArea(toolBar), Qt::TopToolBarArea);
+    QCOMPARE(toolBar->actions().size(), 7);
+    QAction *action = toolBar->actions().at(index);
+    QCOMPARE(action->objectName(), QString(QTest::currentDataTag()));
+    QCOMPARE(action->parent(), torvane);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->toolTip(), toolTip);
+    QVERIFY(action->icon().isNull());
+    QVERIFY(action->shortcut().isEmpty());
+
+    // The button shows the text, in toolbar order from left to right.
+    auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(action));
+    QVERIFY(button);
+    QCOMPARE(button->text(), text);
+    if (index > 0) {
+        QWidget *previous = toolBar->widgetForAction(toolBar->actions().at(index - 1));
+        QVERIFY(previous->x() < button->x());
+    }
+}
+
+void tst_Torvane::canvasFillsMargins()
+{
+    const QRect inside = torvane->centralWidget()->rect().adjusted(11, 11, -11, -11);
+    QCOMPARE(canvas->geometry(), inside);
+    QVERIFY(canvas->height() > 250);
+}
+
+void tst_Torvane::presetObjectNameIsKept()
+{
+    QMainWindow window;
+    window.setObjectName("viewer");
+    Ui_TorvaneClass ui;
+    ui.setupUi(&window);
+    QCOMPARE(window.objectName(), QString("viewer"));
+    QCOMPARE(window.windowTitle(), QString("Zentrile"));
+    QCOMPARE(ui.actionPanUp->toolTip(), QString("Translate up object image on canvas"));
+}
+
+void tst_Torvane::buttons_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QPointF>("shift");
+
+    // Effect of one click on the fitted view: extent scaled about the centre, then shifted by
+    // a fraction of the extent. A second call would show as a second step.
+    QTest::newRow("actionFit") << "actionFit" << "zoomIn" << 1.0 << QPointF();
+    QTest::newRow("actionZoomIn") << "actionZoomIn" << QString() << 0.9 << QPointF();
+    QTest::newRow("actionZoomOut") << "actionZoomOut" << QString() << 1.1 << QPointF();
+    QTest::newRow("actionPanLeft") << "actionPanLeft" << QString() << 1.0 << QPointF(0.1, 0);
+    QTest::newRow("actionPanRight") << "actionPanRight" << QString() << 1.0 << QPointF(-0.1, 0);
+    QTest::newRow("actionPanDown") << "actionPanDown" << QString() << 1.0 << QPointF(0, 0.1);
+    QTest::newRow("actionPanUp") << "actionPanUp" << QString() << 1.0 << QPointF(0, -0.1);
+}
+
+void tst_Torvane::buttons()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, before);
+    QFETCH(double, scale);
+    QFETCH(QPointF, shift);
+
+    const ViewWindow fitted = viewWindowOf(*canvas);
+    const double w = (fitted.right - fitted.left) * scale;
+    const double h = (fitted.top - fitted.bottom) * scale;
+    const double cx = (fitted.left + fitted.right) / 2 + w * shift.x();
+    const double cy = (fitted.bottom + fitted.top) / 2 + h * shift.y();
+    const ViewWindow expected { cx - w / 2, cx + w / 2, cy - h / 2, cy + h / 2 };
+
+    if (!before.isEmpty())
+        (canvas->*operations().value(before))();
+    auto *toolBar = torvane->findChild<QToolBar *>("mainToolBar");
+    QWidget *button = toolBar->widgetForAction(torvane->findChild<QAction *>(action));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    COMPARE_WINDOW(viewWindowOf(*canvas), expected, 9);
+    QCOMPARE(glErrors(*canvas), QStringList());
+}
+
+QTEST_MAIN(tst_Torvane)
+#include "tst_torvane.moc"
