@@ -2,9 +2,17 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    if (!GLCompat::isOpenGLAvailable()) {
+        std::fputs("zentrile: OpenGL is unavailable: no OpenGL context can be created on this "
+                   "display\n", stderr);
+        return EXIT_FAILURE;
+    }
     Torvane window;
     window.show();
     return app.exec();

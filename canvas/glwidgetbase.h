@@ -5,25 +5,44 @@
 // which hands resizeGL device pixels and renders into the window itself; Qt 6 only has
 // QOpenGLWidget, which hands resizeGL logical pixels and renders into a framebuffer object.
 
-#include <QtGlobal>
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-
-#include <QOpenGLWidget>
+#include <QOpenGLContext>
 #include <QSurfaceFormat>
-
-using GLWidgetBase = QOpenGLWidget;
+#include <QtGlobal>
 
 namespace GLCompat {
 
 // The canvas draws with fixed-function calls and display lists, which OpenGL ES and the
 // core profile lack.
-inline void requestLegacyContext(GLWidgetBase *widget)
+inline QSurfaceFormat legacyFormat()
 {
-    QSurfaceFormat format = widget->format();
+    QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    widget->setFormat(format);
+    return format;
+}
+
+// Whether a canvas can get a context at all. Without one, QGLWidget stays blank and
+// QOpenGLWidget crashes, so callers check first.
+inline bool isOpenGLAvailable()
+{
+    QOpenGLContext probe;
+    probe.setFormat(legacyFormat());
+    return probe.create();
+}
+
+} // namespace GLCompat
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+
+#include <QOpenGLWidget>
+
+using GLWidgetBase = QOpenGLWidget;
+
+namespace GLCompat {
+
+inline void requestLegacyContext(GLWidgetBase *widget)
+{
+    widget->setFormat(legacyFormat());
 }
 
 inline int toDevicePixels(const GLWidgetBase *widget, int size)

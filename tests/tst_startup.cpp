@@ -1,0 +1,147 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+
+#include <memory>
+
+// Runs the real executable, as a user starts it.
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closingEndsWithZero_data();
+    void closingEndsWithZero();
+    void withoutOpenGL();
+};
+
+namespace {
+
+// Talks to the X server the way a window manager would, to close the viewer's window.
+class XDisplay
+{
+public:
+    XDisplay() : connection(xcb_connect(nullptr, nullptr), xcb_disconnect) { }
+
+    bool isOpen() const { return !xcb_connection_has_error(connection.get()); }
+
+    // The mapped top-level window of the given process, or 0.
+    xcb_window_t windowOf(qint64 pid)
+    {
+        xcb_connection_t *c = connection.get();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const xcb_atom_t pidAtom = atom("_NET_WM_PID");
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+                xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), free);
+        if (!tree)
+            return 0;
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> property(
+                    xcb_get_property_reply(c,
+                                           xcb_get_property(c, 0, children[i], pidAtom,
+                                                            XCB_ATOM_CARDINAL, 0, 1),
+                                           nullptr),
+                    free);
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+                    xcb_get_window_attributes_reply(
+                            c, xcb_get_window_attributes(c, children[i]), nullptr),
+                    free);
+            if (property && xcb_get_property_value_length(property.get()) == 4 && attributes
+                && attributes->map_state == XCB_MAP_STATE_VIEWABLE
+                && *static_cast<const quint32 *>(xcb_get_property_value(property.get()))
+                        == pid) {
+                return children[i];
+            }
+        }
+        return 0;
+    }
+
+    void requestClose(xcb_window_t window)
+    {
+        xcb_client_message_event_t event {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char *>(&event));
+        xcb_flush(connection.get());
+    }
+
+private:
+    xcb_atom_t atom(const QByteArray &name)
+    {
+        xcb_connection_t *c = connection.get();
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.constData()),
+                                      nullptr),
+                free);
+        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    }
+
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection;
+};
+
+} // namespace
+
+void tst_Startup::closingEndsWithZero_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("no arguments") << QStringList();
+    QTest::newRow("unknown arguments")
+            << QStringList { "--no-such-option", "-zentrile-bogus=3", "stray-argument" };
+}
+
+void tst_Startup::closingEndsWithZero()
+{
+    QFETCH(QStringList, arguments);
+
+    XDisplay display;
+    QVERIFY2(display.isOpen(), "cannot reach the X server");
+    QProcess viewer;
+    viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    viewer.start(ZENTRILE_EXECUTABLE, arguments);
+    QVERIFY2(viewer.waitForStarted(), qPrintable(viewer.errorString()));
+
+    xcb_window_t window = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((window = display.windowOf(viewer.processId())) != 0, 20000);
+    display.requestClose(window);
+
+    QVERIFY(viewer.waitForFinished(20000));
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(viewer.exitCode(), 0);
+}
+
+// A display without any working OpenGL: GLX is switched off, and EGL finds no driver.
+void tst_Startup::withoutOpenGL()
+{
+    const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
+    QVERIFY2(!xvfbRun.isEmpty(), "xvfb-run is needed to make a display without OpenGL");
+    QTemporaryDir noDrivers;
+    QVERIFY(noDrivers.isValid());
+
+    QProcess viewer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LIBGL_DRIVERS_PATH", noDrivers.path());
+    environment.remove("QT_SCALE_FACTOR");
+    viewer.setProcessEnvironment(environment);
+    viewer.start(xvfbRun, { "-a", "-s", "-extension GLX", ZENTRILE_EXECUTABLE });
+    QVERIFY2(viewer.waitForStarted(), qPrintable(viewer.errorString()));
+    QVERIFY2(viewer.waitForFinished(30000), "the viewer kept running without OpenGL");
+
+    const QStringList errors = QString::fromLocal8Bit(viewer.readAllStandardError())
+                                       .split('\n', Qt::SkipEmptyParts);
+    const QStringList ours = errors.filter("zentrile: OpenGL is unavailable");
+    QVERIFY2(ours.size() == 1, qPrintable(errors.join('\n')));
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QVERIFY(viewer.exitCode() != 0);
+}
+
+QTEST_GUILESS_MAIN(tst_Startup)
+#include "tst_startup.moc"
