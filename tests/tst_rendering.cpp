@@ -149,26 +149,22 @@ void tst_Rendering::cornerColours()
     open(QSize(400, 300));
     const QImage image = grab();
     COMPARE_COLOUR(image, toPixel(image, at.x(), at.y()).toPoint(), colour);
-    COMPARE_COLOUR(image, QPoint(0, 0), QColor(Qt::white));
-    COMPARE_COLOUR(image, QPoint(image.width() - 1, image.height() - 1), QColor(Qt::white));
 }
 
 void tst_Rendering::objectExtent_data()
 {
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("tight");
 
-    QTest::newRow("400x300") << QSize(400, 300) << "x";
-    QTest::newRow("200x200") << QSize(200, 200) << "x";
-    QTest::newRow("800x200") << QSize(800, 200) << "y";
-    QTest::newRow("100x400") << QSize(100, 400) << "x";
-    QTest::newRow("odd 333x217") << QSize(333, 217) << "y";
+    QTest::newRow("400x300") << QSize(400, 300);
+    QTest::newRow("200x200") << QSize(200, 200);
+    QTest::newRow("800x200") << QSize(800, 200);
+    QTest::newRow("100x400") << QSize(100, 400);
+    QTest::newRow("odd 333x217") << QSize(333, 217);
 }
 
 void tst_Rendering::objectExtent()
 {
     QFETCH(QSize, size);
-    QFETCH(QString, tight);
 
     open(size);
     const QImage image = grab();
@@ -184,11 +180,6 @@ void tst_Rendering::objectExtent()
                                 .arg(actual.right() + 1).arg(actual.bottom() + 1)
                                 .arg(expected.left()).arg(expected.top())
                                 .arg(expected.right()).arg(expected.bottom())));
-
-    // Along the tighter axis the object keeps a margin of 1/22 of the canvas on each side.
-    const double margin = tight == "x" ? expected.left() / image.width()
-                                       : expected.top() / image.height();
-    QVERIFY2(std::abs(margin - 0.05 / 1.1) < 1e-9, qPrintable(QString::number(margin)));
 }
 
 void tst_Rendering::panMovesObject_data()
