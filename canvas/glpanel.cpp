@@ -137,14 +137,15 @@ void GLPanel::paintGL()
 }
 
 // Commands arrive outside the GL callbacks, where only Qt 5 happens to leave the canvas's
-// context current.
+// context current. The context stays current afterwards: switching costs more than the
+// repaint that follows.
 void GLPanel::navigate(const std::function<void()> &step)
 {
     if (!model)
         return;
-    makeCurrent();
+    if (!GLCompat::isContextCurrent(this))
+        makeCurrent();
     step();
-    doneCurrent();
     update();
 }
 

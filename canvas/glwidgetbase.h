@@ -45,6 +45,11 @@ inline void requestLegacyContext(GLWidgetBase *widget)
     widget->setFormat(legacyFormat());
 }
 
+inline bool isContextCurrent(const GLWidgetBase *widget)
+{
+    return QOpenGLContext::currentContext() == widget->context();
+}
+
 inline int toDevicePixels(const GLWidgetBase *widget, int size)
 {
     return qRound(size * widget->devicePixelRatioF());
@@ -68,6 +73,11 @@ namespace GLCompat {
 // QGLWidget's default format is already a desktop context with the compatibility profile.
 inline void requestLegacyContext(GLWidgetBase *)
 {
+}
+
+inline bool isContextCurrent(const GLWidgetBase *widget)
+{
+    return QGLContext::currentContext() == widget->context();
 }
 
 // QGLWidget passes device pixels to resizeGL already.
