@@ -1,0 +1,32 @@
+#ifndef BENCHSUPPORT_H
+#define BENCHSUPPORT_H
+
+#include "canvas/glwidgetbase.h"
+
+#include <QString>
+
+#include <vector>
+
+class Color3d;
+class Point2d;
+
+// The resident set size of this process now, in KiB.
+long residentKiB();
+
+// Hands back the memory that the allocator keeps but no longer uses, so that two readings of
+// residentKiB() differ by what is really held between them.
+void releaseFreeMemory();
+
+// Delivers the repaint that update() posted and waits until GL has drawn it, so a measurement
+// covers the whole frame and not only its submission to the driver.
+void finishRepaint(GLWidgetBase *canvas);
+
+// The renderer that draws the frames, for the report: the figures mean little without it.
+QString rendererName(GLWidgetBase *canvas);
+
+// triangleCount small random triangles spread over a square, each with random corner colours;
+// the same count always gives the same model.
+void makeRandomTriangles(int triangleCount, std::vector<Point2d> &vertices,
+                         std::vector<Color3d> &colors);
+
+#endif // BENCHSUPPORT_H
