@@ -81,7 +81,8 @@ inline const QMap<QString, Operation> &operations()
 inline bool showWithContext(GLPanel &panel)
 {
     panel.show();
-    return QTest::qWaitForWindowExposed(&panel) && QTest::qWaitFor([&] { return panel.isValid(); });
+    return QTest::qWaitForWindowExposed(&panel)
+            && QTest::qWaitFor([&] { return panel.isValid(); });
 }
 
 #endif // CANVASTEST_H

@@ -196,8 +196,9 @@ void tst_GLPanel::navigation_data()
                              << ViewWindow { 89.5, 210.5, 92.125, 182.875 };
     QTest::newRow("zoomIn, zoomOut") << QStringList { "zoomIn", "zoomOut" }
                                      << ViewWindow { 95.55, 204.45, 96.6625, 178.3375 };
-    QTest::newRow("ten panLefts") << QString("panLeft,").repeated(10).split(",", Qt::SkipEmptyParts)
-                                  << ViewWindow { 205, 315, 96.25, 178.75 };
+    QTest::newRow("ten panLefts")
+            << QString("panLeft,").repeated(10).split(",", Qt::SkipEmptyParts)
+            << ViewWindow { 205, 315, 96.25, 178.75 };
     QTest::newRow("panLeft, panRight") << QStringList { "panLeft", "panRight" }
                                        << fitted400x300;
     QTest::newRow("fitView restores")
