@@ -4,6 +4,10 @@
 #include "model/point2d.h"
 
 #include <QCoreApplication>
+#include <QTest>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -62,4 +66,22 @@ void makeRandomTriangles(int triangleCount, std::vector<Point2d> &vertices,
                                 intensity(generator));
         }
     }
+}
+
+bool showAndWait(QWidget *window)
+{
+    window->show();
+    if (QTest::qWaitForWindowExposed(window))
+        return true;
+    qCritical("The benchmark's window was never exposed");
+    return false;
+}
+
+int runBenchmarks(GLWidgetBase *canvas)
+{
+    benchmark::AddCustomContext("renderer", rendererName(canvas).toStdString());
+    benchmark::AddCustomContext("qt", qVersion());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

@@ -21,6 +21,14 @@ void releaseFreeMemory();
 // covers the whole frame and not only its submission to the driver.
 void finishRepaint(GLWidgetBase *canvas);
 
+class QWidget;
+
+// Shows the window and waits until it is on screen; says so on stderr when it never gets there.
+bool showAndWait(QWidget *window);
+
+// Runs the registered Google Benchmark cases, naming the renderer and Qt version in the report.
+int runBenchmarks(GLWidgetBase *canvas);
+
 // The renderer that draws the frames, for the report: the figures mean little without it.
 QString rendererName(GLWidgetBase *canvas);
 

@@ -104,11 +104,8 @@ int main(int argc, char *argv[])
         return 1;
 
     Torvane window;
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
-        qCritical("The main window was never exposed");
+    if (!showAndWait(&window))
         return 1;
-    }
 
     CommandTarget w;
     w.canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
@@ -128,8 +125,6 @@ int main(int argc, char *argv[])
     w.zoomIn = w.actions.front();
     w.fit = w.actions.back();
 
-    benchmark::AddCustomContext("renderer", rendererName(w.canvas).toStdString());
-    benchmark::AddCustomContext("qt", qVersion());
 
     // Frames vary a lot with whatever else the machine does, so the comparison rests on many
     // short repetitions in random order rather than on a few long ones; a fixed count also
@@ -144,7 +139,5 @@ int main(int argc, char *argv[])
         configure(benchmark::RegisterBenchmark(name.c_str(), benchCommand, w, action));
     }
 
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(w.canvas);
 }

@@ -163,20 +163,13 @@ int main(int argc, char *argv[])
     listCanvas->setGeometry(QRect(QPoint(10, 10), canvasSize));
     auto *immediateCanvas = new ImmediatePanel(&host);
     immediateCanvas->setGeometry(QRect(QPoint(canvasSize.width() + 20, 10), canvasSize));
-    host.show();
-    if (!QTest::qWaitForWindowExposed(&host)) {
-        qCritical("The benchmark window was never exposed");
+    if (!showAndWait(&host))
         return 1;
-    }
 
-    benchmark::AddCustomContext("renderer", rendererName(listCanvas).toStdString());
-    benchmark::AddCustomContext("qt", qVersion());
     for (int count : triangleCounts) {
         registerTimed("List", listCanvas, count);
         registerTimed("Immediate", immediateCanvas, count);
     }
 
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(listCanvas);
 }

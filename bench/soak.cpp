@@ -39,11 +39,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     Torvane window;
     window.resize(windowSizes[0]);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
-        qCritical("The main window was never exposed");
+    if (!showAndWait(&window))
         return 1;
-    }
     auto *canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
     std::vector<QAction *> actions;
     for (const char *name : actionNames)
