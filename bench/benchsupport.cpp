@@ -77,6 +77,12 @@ bool showAndWait(QWidget *window)
     return false;
 }
 
+bool takeBenchmarkArguments(int *argc, char **argv)
+{
+    benchmark::Initialize(argc, argv);
+    return !benchmark::ReportUnrecognizedArguments(*argc, argv);
+}
+
 int runBenchmarks(GLWidgetBase *canvas)
 {
     benchmark::AddCustomContext("renderer", rendererName(canvas).toStdString());

@@ -26,6 +26,9 @@ class QWidget;
 // Shows the window and waits until it is on screen; says so on stderr when it never gets there.
 bool showAndWait(QWidget *window);
 
+// Takes Google Benchmark's own options out of the arguments; false when an unknown one is left.
+bool takeBenchmarkArguments(int *argc, char **argv);
+
 // Runs the registered Google Benchmark cases, naming the renderer and Qt version in the report.
 int runBenchmarks(GLWidgetBase *canvas);
 

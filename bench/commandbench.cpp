@@ -99,8 +99,7 @@ void benchCommand(benchmark::State &state, const CommandTarget &w, QAction *acti
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!takeBenchmarkArguments(&argc, argv))
         return 1;
 
     Torvane window;

@@ -151,8 +151,7 @@ void registerTimed(const std::string &prefix, Canvas *canvas, int triangleCount)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!takeBenchmarkArguments(&argc, argv))
         return 1;
 
     // The canvases are children of a plain window without a layout, so a resize reaches them
