@@ -39,16 +39,16 @@ inline QString toString(const ViewWindow &w)
             .arg(w.bottom, 0, 'g', 10).arg(w.top, 0, 'g', 10);
 }
 
-// Compares to the given number of decimals, which is how expected windows are written down.
-inline bool sameWindow(const ViewWindow &a, const ViewWindow &b, int decimals = 9)
+// Compares to three decimals, as expected windows are written down.
+inline bool sameWindow(const ViewWindow &a, const ViewWindow &b)
 {
-    const double tolerance = 0.5 * std::pow(10.0, -decimals);
+    const double tolerance = 0.0005;
     return std::abs(a.left - b.left) <= tolerance && std::abs(a.right - b.right) <= tolerance
             && std::abs(a.bottom - b.bottom) <= tolerance && std::abs(a.top - b.top) <= tolerance;
 }
 
-#define COMPARE_WINDOW(actual, expected, decimals)                                          \
-    QVERIFY2(sameWindow((actual), (expected), (decimals)),                                  \
+#define COMPARE_WINDOW(actual, expected)                                                     \
+    QVERIFY2(sameWindow((actual), (expected)),                                              \
              qPrintable(QStringLiteral("actual %1, expected %2")                            \
                                 .arg(toString(actual), toString(expected))))
 

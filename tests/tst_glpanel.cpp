@@ -4,7 +4,6 @@
 
 #include <QtTest>
 
-#include <functional>
 #include <random>
 
 Q_DECLARE_METATYPE(ViewWindow)
@@ -13,11 +12,6 @@ Q_DECLARE_METATYPE(QList<QSize>)
 namespace {
 
 const ViewWindow fitted400x300 { 95, 205, 96.25, 178.75 };
-
-ObjectModel *emptyModel()
-{
-    return new ObjectModel({}, {});
-}
 
 class PaintCounter : public QObject
 {
@@ -28,14 +22,14 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++paints;
+        paints += event->type() == QEvent::Paint ? 1 : 0;
         return false;
     }
 };
 
 } // namespace
 
+// The view window, driven through the GL callbacks and the navigation operations.
 class tst_GLPanel : public QObject
 {
     Q_OBJECT
@@ -46,11 +40,8 @@ private slots:
 
     void resizeFitsView_data();
     void resizeFitsView();
-    void collapsedCanvasKeepsFiniteView_data();
-    void collapsedCanvasKeepsFiniteView();
     void navigation_data();
     void navigation();
-    void fitViewOnEmptyModel();
     void withoutModelNothingChanges();
     void settingSameModelKeepsIt();
     void viewCannotBeWedged();
@@ -79,7 +70,6 @@ void tst_GLPanel::resize(int width, int height)
 {
     panel->makeCurrent();
     panel->resizeGL(width, height);
-    panel->doneCurrent();
 }
 
 void tst_GLPanel::resizeFitsView_data()
@@ -87,29 +77,36 @@ void tst_GLPanel::resizeFitsView_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<QList<QSize>>("sizes");
     QTest::addColumn<ViewWindow>("expected");
-    QTest::addColumn<int>("decimals");
 
     using Sizes = QList<QSize>;
-    QTest::newRow("400x300") << "default" << Sizes { { 400, 300 } } << fitted400x300 << 9;
+    QTest::newRow("400x300") << "default" << Sizes { { 400, 300 } } << fitted400x300;
     QTest::newRow("200x200") << "default" << Sizes { { 200, 200 } }
-                             << ViewWindow { 95, 205, 82.5, 192.5 } << 9;
+                             << ViewWindow { 95, 205, 82.5, 192.5 };
     QTest::newRow("800x200 widens") << "default" << Sizes { { 800, 200 } }
-                                    << ViewWindow { -15, 315, 96.25, 178.75 } << 9;
+                                    << ViewWindow { -15, 315, 96.25, 178.75 };
     QTest::newRow("100x400 heightens") << "default" << Sizes { { 100, 400 } }
-                                       << ViewWindow { 95, 205, -82.5, 357.5 } << 9;
+                                       << ViewWindow { 95, 205, -82.5, 357.5 };
     QTest::newRow("odd 333x217") << "default" << Sizes { { 333, 217 } }
-                                 << ViewWindow { 86.699, 213.301, 96.25, 178.75 } << 3;
+                                 << ViewWindow { 86.699, 213.301, 96.25, 178.75 };
     QTest::newRow("refits after other sizes")
-            << "default" << Sizes { { 800, 200 }, { 100, 400 }, { 400, 300 } } << fitted400x300
-            << 9;
+            << "default" << Sizes { { 800, 200 }, { 100, 400 }, { 400, 300 } } << fitted400x300;
     QTest::newRow("no model") << "none" << Sizes { { 400, 300 } }
-                              << ViewWindow { -3, 13, -1, 11 } << 9;
+                              << ViewWindow { -3, 13, -1, 11 };
     QTest::newRow("empty model") << "empty" << Sizes { { 400, 300 } }
-                                 << ViewWindow { -3, 13, -1, 11 } << 9;
+                                 << ViewWindow { -3, 13, -1, 11 };
     const Sizes turns { { 400, 300 }, { 300, 400 }, { 400, 300 } };
     const ViewWindow grown { -9.222, 19.222, -5.667, 15.667 };
-    QTest::newRow("no model only grows") << "none" << turns << grown << 3;
-    QTest::newRow("empty model only grows") << "empty" << turns << grown << 3;
+    QTest::newRow("no model only grows") << "none" << turns << grown;
+    QTest::newRow("empty model only grows") << "empty" << turns << grown;
+    // A collapsed side counts as one pixel, so the view stays finite.
+    QTest::newRow("width 0") << "default" << Sizes { { 0, 300 } }
+                             << ViewWindow { 95, 205, -16362.5, 16637.5 };
+    QTest::newRow("height 0") << "default" << Sizes { { 400, 0 } }
+                              << ViewWindow { -16350, 16650, 96.25, 178.75 };
+    QTest::newRow("both 0") << "default" << Sizes { { 0, 0 } }
+                            << ViewWindow { 95, 205, 82.5, 192.5 };
+    QTest::newRow("height 0, no model") << "none" << Sizes { { 400, 0 } }
+                                        << ViewWindow { -2395, 2405, -1, 11 };
 }
 
 void tst_GLPanel::resizeFitsView()
@@ -117,65 +114,20 @@ void tst_GLPanel::resizeFitsView()
     QFETCH(QString, model);
     QFETCH(QList<QSize>, sizes);
     QFETCH(ViewWindow, expected);
-    QFETCH(int, decimals);
 
     // A fresh canvas, so that the view starts from its initial window.
     cleanup();
     panel = new TestPanel;
-    if (model == "default")
-        panel->setModel(new ObjectModel);
-    else if (model == "empty")
-        panel->setModel(emptyModel());
+    if (model != "none")
+        panel->setModel(model == "empty" ? new ObjectModel({}, {}) : new ObjectModel);
     QVERIFY(showWithContext(*panel));
 
     for (const QSize &size : sizes)
         resize(size.width(), size.height());
-    COMPARE_WINDOW(viewWindowOf(*panel), expected, decimals);
-    QCOMPARE(glErrors(*panel), QStringList());
-}
-
-void tst_GLPanel::collapsedCanvasKeepsFiniteView_data()
-{
-    QTest::addColumn<bool>("withModel");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<ViewWindow>("expected");
-
-    QTest::newRow("width 0") << true << QSize(0, 300)
-                             << ViewWindow { 95, 205, -16362.5, 16637.5 };
-    QTest::newRow("height 0") << true << QSize(400, 0)
-                              << ViewWindow { -16350, 16650, 96.25, 178.75 };
-    QTest::newRow("both 0") << true << QSize(0, 0) << ViewWindow { 95, 205, 82.5, 192.5 };
-    QTest::newRow("height 0, no model") << false << QSize(400, 0)
-                                        << ViewWindow { -2395, 2405, -1, 11 };
-}
-
-void tst_GLPanel::collapsedCanvasKeepsFiniteView()
-{
-    QFETCH(bool, withModel);
-    QFETCH(QSize, size);
-    QFETCH(ViewWindow, expected);
-
-    if (withModel)
-        panel->setModel(new ObjectModel);
-    resize(size.width(), size.height());
-    COMPARE_WINDOW(viewWindowOf(*panel), expected, 9);
-
-    // The collapsed side takes one pixel of viewport.
-    panel->makeCurrent();
+    COMPARE_WINDOW(viewWindowOf(*panel), expected);
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    panel->doneCurrent();
-    QCOMPARE(viewport[2], std::max(1, size.width()));
-    QCOMPARE(viewport[3], std::max(1, size.height()));
-
-    // Navigation from the collapsed canvas's view stays finite too.
-    if (withModel) {
-        panel->zoomOut();
-        panel->panUp();
-        const ViewWindow w = viewWindowOf(*panel);
-        QVERIFY(std::isfinite(w.left) && std::isfinite(w.right));
-        QVERIFY(std::isfinite(w.bottom) && std::isfinite(w.top));
-    }
+    QCOMPARE(QSize(viewport[2], viewport[3]), sizes.last().expandedTo(QSize(1, 1)));
     QCOMPARE(glErrors(*panel), QStringList());
 }
 
@@ -184,6 +136,7 @@ void tst_GLPanel::navigation_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<ViewWindow>("expected");
 
+    // From the default object fitted to 400 x 300.
     QTest::newRow("panLeft") << QStringList { "panLeft" }
                              << ViewWindow { 106, 216, 96.25, 178.75 };
     QTest::newRow("panRight") << QStringList { "panRight" }
@@ -206,6 +159,8 @@ void tst_GLPanel::navigation_data()
             << fitted400x300;
     QTest::newRow("resize restores")
             << QStringList { "zoomOut", "panDown", "panRight", "resize" } << fitted400x300;
+    QTest::newRow("fitView, empty model") << QStringList { "emptyModel", "fitView" }
+                                          << ViewWindow { -2.333, 12.333, -0.5, 10.5 };
 }
 
 void tst_GLPanel::navigation()
@@ -218,19 +173,13 @@ void tst_GLPanel::navigation()
     for (const QString &step : steps) {
         if (step == "resize")
             resize(400, 300);
+        else if (step == "emptyModel")
+            panel->setModel(new ObjectModel({}, {}));
         else
             (panel->*operations().value(step))();
     }
-    COMPARE_WINDOW(viewWindowOf(*panel), expected, 9);
+    COMPARE_WINDOW(viewWindowOf(*panel), expected);
     QCOMPARE(glErrors(*panel), QStringList());
-}
-
-void tst_GLPanel::fitViewOnEmptyModel()
-{
-    panel->setModel(emptyModel());
-    resize(400, 300);
-    panel->fitView();
-    COMPARE_WINDOW(viewWindowOf(*panel), (ViewWindow { -2.333, 12.333, -0.5, 10.5 }), 3);
 }
 
 void tst_GLPanel::withoutModelNothingChanges()
@@ -244,7 +193,7 @@ void tst_GLPanel::withoutModelNothingChanges()
     for (auto it = operations().cbegin(); it != operations().cend(); ++it) {
         (panel->*it.value())();
         QCoreApplication::processEvents();
-        COMPARE_WINDOW(viewWindowOf(*panel), before, 15);
+        COMPARE_WINDOW(viewWindowOf(*panel), before);
         QVERIFY2(counter.paints == paintsBefore, qPrintable(it.key() + " repainted"));
     }
 
@@ -254,76 +203,65 @@ void tst_GLPanel::withoutModelNothingChanges()
     QTRY_VERIFY(counter.paints > paintsBefore);
 }
 
+// Under the sanitizers, deleting the model in use shows up here.
 void tst_GLPanel::settingSameModelKeepsIt()
 {
     auto *model = new ObjectModel;
     panel->setModel(model);
     panel->setModel(model);
-    // The model must still be alive: the canvas fits and draws from it.
     resize(400, 300);
-    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300, 9);
-    panel->update();
-    QCoreApplication::processEvents();
-    QCOMPARE(glErrors(*panel), QStringList());
+    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
 }
 
 void tst_GLPanel::viewCannotBeWedged()
 {
     panel->setModel(new ObjectModel);
     resize(400, 300);
-
-    const auto isUsable = [](const ViewWindow &w) {
-        return std::isfinite(w.left) && std::isfinite(w.right) && std::isfinite(w.bottom)
-                && std::isfinite(w.top) && static_cast<float>(w.left) < static_cast<float>(w.right)
-                && static_cast<float>(w.bottom) < static_cast<float>(w.top);
+    const auto usable = [](const ViewWindow &w) {
+        const float left = w.left, right = w.right, bottom = w.bottom, top = w.top;
+        return std::isfinite(left) && std::isfinite(right) && std::isfinite(bottom)
+                && std::isfinite(top) && left < right && bottom < top;
     };
 
     for (int i = 0; i < 10000; ++i)
         panel->zoomIn();
-    ViewWindow w = viewWindowOf(*panel);
-    QVERIFY2(isUsable(w), qPrintable(toString(w)));
-    QCOMPARE(glErrors(*panel), QStringList());
-    // Still responds: zooming out grows the window again.
+    const ViewWindow narrowest = viewWindowOf(*panel);
+    QVERIFY2(usable(narrowest), qPrintable(toString(narrowest)));
     panel->zoomOut();
-    QVERIFY(viewWindowOf(*panel).right - viewWindowOf(*panel).left > w.right - w.left);
+    QVERIFY(viewWindowOf(*panel).right - viewWindowOf(*panel).left
+            > narrowest.right - narrowest.left);
     for (int i = 0; i < 10000; ++i)
         panel->zoomOut();
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
-    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300, 9);
+    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
 
-    // Growing and drifting until the bounds would overflow.
+    // Growing and drifting until the bounds would overflow, then painting there.
     for (int i = 0; i < 10000; ++i) {
         panel->zoomOut();
         panel->panLeft();
         panel->panUp();
     }
-    w = viewWindowOf(*panel);
-    QVERIFY2(isUsable(w), qPrintable(toString(w)));
-    QCOMPARE(glErrors(*panel), QStringList());
-    // Paint under the extreme projection as well.
-    panel->update();
-    QCoreApplication::processEvents();
+    const ViewWindow widest = viewWindowOf(*panel);
+    QVERIFY2(usable(widest), qPrintable(toString(widest)));
+    GLCompat::grabFramebuffer(panel);
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
-    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300, 9);
+    COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
 }
 
-// Run under the leak checker, this catches a model or display list that is not released.
+// Under the leak checker, this catches a model or display list that is not released.
 void tst_GLPanel::releaseManyCanvases()
 {
     std::mt19937 random(7);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_real_distribution<double> unit(0.0, 100.0);
     for (int round = 0; round < 25; ++round) {
         std::vector<Point2d> verts;
-        std::vector<Color3d> cols;
-        for (int i = 0; i < 300; ++i) {
-            verts.emplace_back(unit(random) * 100, unit(random) * 100);
-            cols.emplace_back(unit(random), unit(random), unit(random));
-        }
+        for (int i = 0; i < 300; ++i)
+            verts.emplace_back(unit(random), unit(random));
         TestPanel canvas;
         canvas.resize(120, 90);
-        canvas.setModel(new ObjectModel(verts, cols));
+        canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
         QVERIFY(showWithContext(canvas));
         GLCompat::grabFramebuffer(&canvas);
         // Replacing the model after a paint recompiles, releasing the first list.

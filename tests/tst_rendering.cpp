@@ -89,13 +89,7 @@ void tst_Rendering::open(const QSize &size)
 
 QImage tst_Rendering::grab()
 {
-    const QImage image = GLCompat::grabFramebuffer(panel);
-    // The framebuffer holds device pixels.
-    const qreal ratio = panel->devicePixelRatioF();
-    const QSize expected(qRound(panel->width() * ratio), qRound(panel->height() * ratio));
-    if (image.size() != expected)
-        qWarning() << "framebuffer is" << image.size() << "for a canvas of" << expected;
-    return image.convertToFormat(QImage::Format_RGB32);
+    return GLCompat::grabFramebuffer(panel).convertToFormat(QImage::Format_RGB32);
 }
 
 QPointF tst_Rendering::toPixel(const QImage &image, double x, double y) const
@@ -122,9 +116,7 @@ void tst_Rendering::background()
 {
     panel->setModel(new ObjectModel({}, {}));
     open(QSize(200, 150));
-    const QImage image = grab();
-    QCOMPARE(objectExtent(image), QRect());
-    COMPARE_COLOUR(image, QPoint(0, 0), QColor(Qt::white));
+    QCOMPARE(objectExtent(grab()), QRect());
 }
 
 void tst_Rendering::cornerColours_data()

@@ -19,41 +19,38 @@ private slots:
 
 namespace {
 
+template<typename T>
+using Reply = std::unique_ptr<T, decltype(&free)>;
+
 // Talks to the X server the way a window manager would, to close the viewer's window.
 class XDisplay
 {
 public:
-    XDisplay() : connection(xcb_connect(nullptr, nullptr), xcb_disconnect) { }
+    XDisplay() : c(xcb_connect(nullptr, nullptr), xcb_disconnect) { }
 
-    bool isOpen() const { return !xcb_connection_has_error(connection.get()); }
+    bool isOpen() const { return !xcb_connection_has_error(c.get()); }
 
     // The mapped top-level window of the given process, or 0.
     xcb_window_t windowOf(qint64 pid)
     {
-        xcb_connection_t *c = connection.get();
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const xcb_atom_t pidAtom = atom("_NET_WM_PID");
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
-                xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), free);
-        if (!tree)
-            return 0;
-        const xcb_window_t *children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> property(
-                    xcb_get_property_reply(c,
-                                           xcb_get_property(c, 0, children[i], pidAtom,
-                                                            XCB_ATOM_CARDINAL, 0, 1),
-                                           nullptr),
-                    free);
-            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data->root;
+        Reply<xcb_query_tree_reply_t> tree(
+                xcb_query_tree_reply(c.get(), xcb_query_tree(c.get(), root), nullptr), free);
+        const int count = tree ? xcb_query_tree_children_length(tree.get()) : 0;
+        for (int i = 0; i < count; ++i) {
+            const xcb_window_t window = xcb_query_tree_children(tree.get())[i];
+            const auto pidCookie = xcb_get_property(c.get(), 0, window, atom("_NET_WM_PID"),
+                                                    XCB_ATOM_CARDINAL, 0, 1);
+            Reply<xcb_get_property_reply_t> owner(
+                    xcb_get_property_reply(c.get(), pidCookie, nullptr), free);
+            Reply<xcb_get_window_attributes_reply_t> attributes(
                     xcb_get_window_attributes_reply(
-                            c, xcb_get_window_attributes(c, children[i]), nullptr),
+                            c.get(), xcb_get_window_attributes(c.get(), window), nullptr),
                     free);
-            if (property && xcb_get_property_value_length(property.get()) == 4 && attributes
+            if (owner && xcb_get_property_value_length(owner.get()) == 4 && attributes
                 && attributes->map_state == XCB_MAP_STATE_VIEWABLE
-                && *static_cast<const quint32 *>(xcb_get_property_value(property.get()))
-                        == pid) {
-                return children[i];
+                && *static_cast<const quint32 *>(xcb_get_property_value(owner.get())) == pid) {
+                return window;
             }
         }
         return 0;
@@ -68,23 +65,21 @@ public:
         event.type = atom("WM_PROTOCOLS");
         event.data.data32[0] = atom("WM_DELETE_WINDOW");
         event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+        xcb_send_event(c.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char *>(&event));
-        xcb_flush(connection.get());
+        xcb_flush(c.get());
     }
 
 private:
     xcb_atom_t atom(const QByteArray &name)
     {
-        xcb_connection_t *c = connection.get();
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.constData()),
-                                      nullptr),
-                free);
+        const auto cookie = xcb_intern_atom(c.get(), 0, name.size(), name.constData());
+        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c.get(), cookie, nullptr),
+                                             free);
         return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     }
 
-    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection;
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c;
 };
 
 } // namespace
