@@ -52,8 +52,9 @@ bool colourMatches(const QImage &image, const QPoint &at, const QColor &expected
         && std::abs(actual.blue() - expected.blue()) <= tolerance) {
         return true;
     }
-    const QString file = QDir::temp().filePath(
-            QStringLiteral("zentrile-%1.png").arg(QTest::currentDataTag()).replace(' ', '_'));
+    QString name = QStringLiteral("zentrile-%1-%2.png")
+                           .arg(QTest::currentTestFunction(), QTest::currentDataTag());
+    const QString file = QDir::temp().filePath(name.replace(' ', '_'));
     image.save(file);
     *message = QStringLiteral("pixel (%1, %2): expected %3, got %4; image saved to %5")
                        .arg(at.x()).arg(at.y()).arg(expected.name(), actual.name(), file);
