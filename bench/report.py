@@ -1,22 +1,64 @@
 #!/usr/bin/env python3
 """Turns the results of one benchmark run into docs/benchmarks.md and docs/benchmarks.png.
 
-Reads the JSON left by startup.py, bench_commands, bench_scaling and bench_soak, prints the
-tables, writes them with their goals to the Markdown file and plots the scaling results.
+Reads the JSON left by startup.py, bench_commands (several rounds, for each Qt version),
+bench_scaling and bench_soak, judges every comparison on the spread of its paired ratios,
+writes the report, puts its headline table into the README and plots the scaling results.
 """
 
 import argparse
+import glob
 import json
 import os
 import re
 import statistics
 import subprocess
+from dataclasses import dataclass
 
 # The goals, fixed here before any run: a ratio to the reference at most this.
 RATIO_GOAL = 1.05
 # Once the allocator has handed back its free pages, the soak's samples hold steady to a page
 # or two; growth beyond 16 pages would be memory really held.
 SOAK_NOISE_KIB = 64
+# The README's headline table sits between these two lines, which the README keeps.
+README_START = "<!-- benchmark headline: written by scripts/bench -->"
+README_END = "<!-- end of benchmark headline -->"
+
+MET, MISSED, NOT_SHOWN = "met", "missed", "not shown"
+# A command row whose command or repaint drew no frame would time nothing.
+NOT_MEASURABLE = "not measurable"
+
+
+@dataclass
+class Spread:
+    """The quartiles of a set of paired ratios."""
+    lower: float
+    median: float
+    upper: float
+
+    @classmethod
+    def of(cls, ratios):
+        q = statistics.quantiles(ratios, n=4, method="inclusive")
+        return cls(q[0], statistics.median(ratios), q[2])
+
+    def text(self):
+        return f"{self.median:.3f} ({self.lower:.3f} to {self.upper:.3f})"
+
+    def verdict(self):
+        if self.upper <= RATIO_GOAL:
+            return MET
+        if self.lower > RATIO_GOAL:
+            return MISSED
+        return NOT_SHOWN
+
+
+@dataclass
+class Goal:
+    measure: str
+    zentrile: str
+    reference: str
+    spread: Spread
+    verdict: str
 
 
 def load(path):
@@ -25,13 +67,25 @@ def load(path):
 
 
 def quartiles(values):
-    q = statistics.quantiles(values, n=4)
+    q = statistics.quantiles(values, n=4, method="inclusive")
     return q[0], statistics.median(values), q[2]
+
+
+def paired(values, references):
+    return Spread.of([v / r for v, r in zip(values, references, strict=True)])
+
+
+def shown_verdict(verdict):
+    return verdict if verdict == MET else f"**{verdict}**"
 
 
 def time_ms(entry, kind="real_time"):
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[entry["time_unit"]]
     return entry[kind] * scale
+
+
+def fmt_ms(ms):
+    return f"{ms:.3g}" if ms < 100 else f"{ms:.0f}"
 
 
 def medians(gbench):
@@ -45,176 +99,351 @@ def medians(gbench):
     return result
 
 
-def verdict(ratio):
-    return "met" if ratio <= RATIO_GOAL else f"**missed** ({(ratio - 1) * 100:+.1f}%)"
+def command_repetitions(paths):
+    """Maps each command benchmark to its repetitions, in round and then repetition order."""
+    result = {}
+    for path in paths:
+        runs = [b for b in load(path)["benchmarks"] if b["run_type"] == "iteration"]
+        for b in sorted(runs, key=lambda b: b["repetition_index"]):
+            name = b["run_name"].split("/iterations")[0]
+            result.setdefault(name, []).append(b)
+    return result
 
 
-def fmt_ms(ms):
-    return f"{ms:.3g}" if ms < 100 else f"{ms:.0f}"
+def round_files(folder, qt_major):
+    def round_number(path):
+        return int(re.search(r"-(\d+)\.json$", path).group(1))
+    return sorted(glob.glob(os.path.join(folder, f"commands-qt{qt_major}-*.json")),
+                  key=round_number)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--results", required=True, help="folder with the JSON results")
-    parser.add_argument("--markdown", required=True)
-    parser.add_argument("--plot", required=True)
-    parser.add_argument("--gnuplot-script", required=True)
-    args = parser.parse_args()
+def load_results(folder):
+    qt6_files, qt5_files = round_files(folder, 6), round_files(folder, 5)
+    return {
+        "startup": load(os.path.join(folder, "startup.json")),
+        "commands": command_repetitions(qt6_files),
+        "commands_qt5": command_repetitions(qt5_files),
+        "rounds": len(qt6_files),
+        "context": load(qt6_files[0])["context"],
+        "context_qt5": load(qt5_files[0])["context"],
+        "scaling": load(os.path.join(folder, "scaling.json")),
+        "soak": load(os.path.join(folder, "soak.json")),
+    }
 
-    startup = load(os.path.join(args.results, "startup.json"))
-    commands = load(os.path.join(args.results, "commands.json"))
-    scaling = load(os.path.join(args.results, "scaling.json"))
-    soak = load(os.path.join(args.results, "soak.json"))
-    context = commands["context"]
 
-    lines = []
-    out = lines.append
+@dataclass
+class CommandRow:
+    name: str
+    command_us: list
+    repaint_us: list
+    cpu_us: list
+    repaint_cpu_us: list
+    paints: float
+    repaint_paints: float
+    iterations: int
 
-    # Start-up.
-    z = startup["programs"]["zentrile"]
-    f = startup["programs"]["floor"]
-    z_ms, f_ms = statistics.median(z["start_up_ms"]), statistics.median(f["start_up_ms"])
-    z_kib, f_kib = statistics.median(z["peak_kib"]), statistics.median(f["peak_kib"])
-    startup_ratio, memory_ratio = z_ms / f_ms, z_kib / f_kib
+    @classmethod
+    def of(cls, name, runs):
+        return cls(name, [b["real_time"] for b in runs], [b["repaint_us"] for b in runs],
+                   [b["cpu_us"] for b in runs], [b["repaint_cpu_us"] for b in runs],
+                   min(b["paints_per_op"] for b in runs),
+                   min(b["repaint_paints_per_op"] for b in runs), runs[0]["iterations"])
 
-    # Command latency.
-    cmd = medians(commands)
-    repaint = cmd["Repaint"]
-    cycle = cmd["Command/cycle"]
-    command_ratio = time_ms(cycle) / time_ms(repaint)
-    reps = cycle.get("repetitions", 1)
-    unwired = [n for n, b in cmd.items() if n.startswith("Command/")
-               and b.get("paints_per_op", 0) < 0.99]
+    def spread(self):
+        return paired(self.command_us, self.repaint_us)
 
-    # Soak.
+    def drew_every_frame(self):
+        return self.paints >= 0.99 and self.repaint_paints >= 0.99
+
+    def verdict(self):
+        return self.spread().verdict() if self.drew_every_frame() else NOT_MEASURABLE
+
+    def label(self):
+        return self.name.replace("Command/action", "").replace("Command/", "")
+
+
+def command_rows(repetitions):
+    """The cycle first, then the single commands by name."""
+    names = sorted(repetitions, key=lambda n: (n != "Command/cycle", n))
+    return [CommandRow.of(n, repetitions[n]) for n in names]
+
+
+def overall_verdict(verdicts):
+    for worst in (NOT_MEASURABLE, MISSED, NOT_SHOWN):
+        if worst in verdicts:
+            return worst
+    return MET
+
+
+def programs(startup, name):
+    return startup["programs"][name]
+
+
+def startup_goals(startup):
+    z, f = programs(startup, "zentrile"), programs(startup, "floor")
+    runs = startup["runs"]
+    time_spread = paired(z["start_up_ms"], f["start_up_ms"])
+    memory_spread = paired(z["peak_kib"], f["peak_kib"])
+    return [
+        Goal(f"Start-up to first frame, {runs} paired runs, against a floor program drawing "
+             "the same window", f"{statistics.median(z['start_up_ms']):.1f} ms",
+             f"{statistics.median(f['start_up_ms']):.1f} ms", time_spread,
+             time_spread.verdict()),
+        Goal("Peak memory at first frame, against the same floor",
+             f"{statistics.median(z['peak_kib']) / 1024:.1f} MiB",
+             f"{statistics.median(f['peak_kib']) / 1024:.1f} MiB", memory_spread,
+             memory_spread.verdict()),
+    ]
+
+
+def command_goal(rows):
+    """Judged on every row: the cycle and each command on its own."""
+    cycle, singles = rows[0], rows[1:]
+    met = sum(r.verdict() == MET for r in singles)
+    return Goal(f"Toolbar command to finished frame, against a bare repaint of the same "
+                f"frame: the seven in turn (each on its own: {met} of {len(singles)} met)",
+                f"{statistics.median(cycle.command_us):.0f} µs",
+                f"{statistics.median(cycle.repaint_us):.0f} µs", cycle.spread(),
+                overall_verdict([r.verdict() for r in rows]))
+
+
+def soak_growth(soak, column):
+    """The median of the last quarter of the samples less that of the first quarter."""
     samples = soak["samples"]
     quarter = max(1, len(samples) // 4)
+    first = statistics.median(s[column] for s in samples[:quarter])
+    last = statistics.median(s[column] for s in samples[-quarter:])
+    return last - first
 
-    def growth(column):
-        first = statistics.median(s[column] for s in samples[:quarter])
-        last = statistics.median(s[column] for s in samples[-quarter:])
-        return last - first
 
-    def band(column):
-        return (min(s[column] for s in samples) / 1024, max(s[column] for s in samples) / 1024)
+def soak_verdict(soak):
+    return MET if soak_growth(soak, 2) <= SOAK_NOISE_KIB else MISSED
 
-    soak_growth, soak_raw_growth = growth(2), growth(1)
-    soak_met = soak_growth <= SOAK_NOISE_KIB
 
-    out("# Benchmarks")
-    out("")
-    out("Measured by `scripts/bench` on "
-        f"{context['date'][:10]}: {context['num_cpus']} cores at {context['mhz_per_cpu']} MHz, "
-        f"Qt {context['qt']}, OpenGL renderer {context['renderer']}, Release build. "
-        "Without a display the script runs everything on Xvfb, so every frame is drawn in "
-        "software; the figures say how zentrile compares with its references on one machine, "
-        "not how fast it is on a real GPU.")
-    out("")
-    out("To measure again, run `scripts/bench` (a few minutes on two cores); it rewrites this "
-        "file and `benchmarks.png`. `STARTUP_RUNS`, `COMMAND_REPETITIONS` and "
-        "`SCALING_REPETITIONS` in the environment change the number of runs.")
-    out("")
-    out("## Goals")
-    out("")
-    out("| Measure | zentrile | reference | ratio | goal | result |")
-    out("| --- | ---: | ---: | ---: | --- | --- |")
-    out(f"| Start-up to first frame, median of {startup['runs']} | {z_ms:.1f} ms | "
-        f"{f_ms:.1f} ms (floor) | {startup_ratio:.3f} | within 5% of the floor | "
-        f"{verdict(startup_ratio)} |")
-    out(f"| Peak resident memory at first frame | {z_kib / 1024:.1f} MiB | "
-        f"{f_kib / 1024:.1f} MiB (floor) | {memory_ratio:.3f} | within 5% of the floor | "
-        f"{verdict(memory_ratio)} |")
-    command_result = verdict(command_ratio)
-    if unwired:
-        command_result = "**not measurable**: some commands drew no frame"
-    out(f"| Command latency, trigger to finished frame, median of {reps} | "
-        f"{time_ms(cycle) * 1000:.0f} µs | {time_ms(repaint) * 1000:.0f} µs (bare repaint) | "
-        f"{command_ratio:.3f} | within 5% of a bare repaint | {command_result} |")
-    out(f"| Resident growth over {soak['commands']:,} commands and {soak['resizes']:,} "
-        f"resizes, free pages handed back (as is: {soak_raw_growth:+.0f} KiB) | "
-        f"{soak_growth:+.0f} KiB | noise: {SOAK_NOISE_KIB} KiB | | none beyond noise | "
-        f"{'met' if soak_met else '**missed**'} |")
-    out("")
-    out("A ratio is zentrile's median over the reference's median; below 1 means zentrile "
-        "was faster or smaller.")
-    out("")
+def intro_section(context):
+    return [
+        "# Benchmarks",
+        "",
+        f"Measured by `scripts/bench` on {context['date'][:10]}: {context['num_cpus']} cores "
+        f"at {context['mhz_per_cpu']} MHz, Qt {context['qt']} (the default build), OpenGL "
+        f"renderer {context['renderer']}, Release build. Without a display the script runs "
+        "everything on Xvfb, so every frame is drawn in software; the figures say how "
+        "zentrile compares with its references on one machine, not how fast it is on a real "
+        "GPU. The machine is shared: other builds and test runs come and go during a run, "
+        "which is why every comparison is made in pairs, close together in time.",
+        "",
+        "To measure again, run `scripts/bench` (about a quarter of an hour on two cores); it "
+        "rewrites this file, `benchmarks.png` and the headline table in the README. "
+        "`STARTUP_RUNS`, `COMMAND_ROUNDS`, `COMMAND_REPETITIONS` and `SCALING_REPETITIONS` in "
+        "the environment change the number of runs.",
+        "",
+    ]
 
-    out("## Start-up and peak memory")
-    out("")
-    out("The floor (`bench/floor.cpp`) builds the same window by hand: title, 600 × 400, an "
-        "empty menu bar, a toolbar with the seven actions, a status bar and a canvas in a "
-        "horizontal layout, whose canvas draws the same triangle in immediate mode under a "
-        "fixed projection. `bench/startup.py` starts the two in turn, "
-        f"{startup['runs']} times each after a warm-up, reversing the order every round. "
-        "The preloaded `bench/firstframe.cpp` notes the monotonic clock and `VmHWM` at the "
-        "first `glXSwapBuffers` (after the X server has taken the frame) and ends the "
-        "process there.")
-    out("")
-    out("| program | start-up, ms (25% / median / 75%) | peak RSS, MiB (25% / median / 75%) |")
-    out("| --- | --- | --- |")
-    for name, r in (("zentrile", z), ("floor", f)):
+
+def verdicts_section():
+    goal = f"{RATIO_GOAL:.2f}"
+    return [
+        "## How a goal is judged",
+        "",
+        "Every comparison is made in pairs: a start-up of zentrile with the start-up of the "
+        "reference in the same round, or a repetition of a command with the bare repaints "
+        "timed alternately with it in that same repetition. Each pair gives one ratio, "
+        "zentrile over reference (below 1: zentrile was faster or smaller). The **ratio** "
+        "shown is the median of these paired ratios and the **spread** after it, in "
+        "brackets, runs from their lower to their upper quartile: the middle half of the "
+        "pairs lies within it.",
+        "",
+        f"- **met**: the upper quartile is at most {goal}; at least three pairs in four are "
+        "within the goal.",
+        f"- **missed**: the lower quartile is above {goal}; at least three pairs in four are "
+        "beyond the goal.",
+        f"- **not shown**: the spread straddles {goal}; this run can neither confirm the goal "
+        "nor rule it out.",
+        "",
+    ]
+
+
+def goals_table(goals):
+    lines = ["| Measure | zentrile | reference | ratio (spread) | goal | result |",
+             "| --- | ---: | ---: | --- | --- | --- |"]
+    for g in goals:
+        lines.append(f"| {g.measure} | {g.zentrile} | {g.reference} | {g.spread.text()} | "
+                     f"within 5% | {shown_verdict(g.verdict)} |")
+    return lines
+
+
+def goals_section(goals, soak):
+    growth, raw = soak_growth(soak, 2), soak_growth(soak, 1)
+    return ["## Goals", ""] + goals_table(goals) + [
+        "",
+        f"Resident growth over {soak['commands']:,} commands and {soak['resizes']:,} resizes, "
+        f"with free pages handed back: {growth:+.0f} KiB (as is: {raw:+.0f} KiB), against a "
+        f"noise of {SOAK_NOISE_KIB} KiB: {shown_verdict(soak_verdict(soak))}.",
+        "",
+    ]
+
+
+def startup_table(startup):
+    lines = ["| program | Qt | start-up, ms (25% / median / 75%) | "
+             "peak RSS, MiB (25% / median / 75%) | swap of the first complete frame |",
+             "| --- | --- | --- | --- | ---: |"]
+    for name, r in startup["programs"].items():
+        qt = "5" if name.endswith("_qt5") else "6"
         t = " / ".join(f"{v:.1f}" for v in quartiles(r["start_up_ms"]))
         m = " / ".join(f"{v / 1024:.1f}" for v in quartiles(r["peak_kib"]))
-        out(f"| {name} | {t} | {m} |")
-    out("")
+        swaps = sorted(set(r["swaps"]))
+        lines.append(f"| {name.removesuffix('_qt5')} | {qt} | {t} | {m} | "
+                     f"{', '.join(map(str, swaps))} |")
+    return lines
 
-    out("## Command latency")
-    out("")
-    out("`bench/commandbench.cpp` opens the real main window and times, per command, "
-        "`QAction::trigger()` on the toolbar action, delivery of the posted repaint and "
-        "`glFinish()` with the canvas's context current. The reference is `update()` on the "
-        "same canvas followed by the same steps. `Command/cycle` runs the seven actions in "
-        "turn and is the figure in the goals table; each single action starts from the fitted "
-        "view (Fit from a zoomed one), restored outside the timed part. Each row is "
-        f"{reps} repetitions of {cycle['iterations'] if False else 200} commands, interleaved "
-        "in random order by Google Benchmark; the table gives the median repetition.")
-    out("")
-    out("| benchmark | median, µs | ratio to bare repaint | GUI thread CPU, µs | "
-        "frames per command |")
-    out("| --- | ---: | ---: | ---: | ---: |")
-    for name in ["Repaint", "Command/cycle"] + sorted(
-            n for n in cmd if n.startswith("Command/action")):
-        b = cmd[name]
-        out(f"| {name} | {time_ms(b) * 1000:.0f} | {time_ms(b) / time_ms(repaint):.3f} | "
-            f"{time_ms(b, 'cpu_time') * 1000:.0f} | {b.get('paints_per_op', 0):.2f} |")
-    out("")
-    out("The goal is on wall-clock time, the time the user waits. The GUI thread's CPU time is "
+
+def startup_section(startup):
+    return [
+        "## Start-up and peak memory",
+        "",
+        "The floor (`bench/floor.cpp`) builds the same window by hand: title, 600 × 400, an "
+        "empty menu bar, a toolbar with the seven actions, a status bar and a canvas in a "
+        "horizontal layout, whose canvas draws the same triangle in immediate mode under a "
+        f"fixed projection. `bench/startup.py` starts the programs below {startup['runs']} "
+        "times each after a warm-up, one of each per round, every program taking every place "
+        "in the round in turn. The preloaded `bench/firstframe.cpp` stops the clock and reads "
+        "`VmHWM` at the first `glXSwapBuffers` (once the X server has taken the frame) whose "
+        "frame, read back from the server, shows the whole triangle, and ends the process "
+        "there. The time it spends reading back incomplete frames is taken off.",
+        "",
+    ] + startup_table(startup) + [
+        "",
+        "With Qt 6 the first swap already shows the whole window. With Qt 5 it does not: "
+        "QGLWidget first presents a frame at its initial 100 × 30, before the layout has "
+        "sized it, in an otherwise black window, and the complete frame is the second swap. "
+        "Figures taken at the first swap, as this benchmark did before, make Qt 5 look "
+        "faster and smaller than it is.",
+        "",
+    ]
+
+
+def command_table(rows):
+    lines = ["| command | median, µs | bare repaint, µs | ratio (spread) | result | "
+             "GUI thread CPU, µs: command / repaint | frames per command |",
+             "| --- | ---: | ---: | --- | --- | ---: | ---: |"]
+    for r in rows:
+        lines.append(f"| {r.label()} | {statistics.median(r.command_us):.0f} | "
+                     f"{statistics.median(r.repaint_us):.0f} | {r.spread().text()} | "
+                     f"{shown_verdict(r.verdict())} | "
+                     f"{statistics.median(r.cpu_us):.0f} / "
+                     f"{statistics.median(r.repaint_cpu_us):.0f} | {r.paints:.2f} |")
+    return lines
+
+
+def added_cpu_us(row):
+    return statistics.median(c - r for c, r in zip(row.cpu_us, row.repaint_cpu_us))
+
+
+def command_section(rows, rounds):
+    reps = len(rows[0].command_us)
+    added = ", ".join(f"{r.label()} {added_cpu_us(r):+.0f}" for r in rows)
+    lines = [
+        "## Command latency",
+        "",
+        "`bench/commandbench.cpp` opens the real main window and times `QAction::trigger()` on "
+        "a toolbar action, delivery of the posted repaint and `glFinish()` with the canvas's "
+        "context current. Right after each command it times `update()` on the same canvas "
+        "followed by the same steps: a bare repaint of the very frame the command produced, "
+        "which is as fast as that command could be. A zoom that makes the triangle fill more "
+        "pixels is therefore not charged for the pixels, and both halves of a pair see the "
+        "same load. `cycle` runs the seven actions in turn; every other row repeats one "
+        "action from the fitted view (Fit from a zoomed one), restored outside the timed part. "
+        f"Each row has {reps} repetitions ({rounds} runs of the benchmark program) of "
+        f"{rows[0].iterations} commands, the rows interleaved in random order; a "
+        "repetition's ratio is its commands' time over its repaints' time. Every row is "
+        "judged on its own.",
+        "",
+    ] + command_table(rows) + [
+        "",
+        "The goal is on wall-clock time, the time the user waits. The GUI thread's CPU time is "
         "only a part of it (llvmpipe rasterises on its own threads and the X server is another "
-        "process), but it is much steadier, so it shows better what a command adds to a "
-        "repaint: here "
-        f"{(time_ms(cycle, 'cpu_time') - time_ms(repaint, 'cpu_time')) * 1000:.0f} µs of "
-        "GUI-thread time for the action's dispatch and the navigation step before the "
-        "repaint.")
-    out("")
+        "process), but it shows what a command adds to its repaint, the action's dispatch and "
+        f"the navigation step, in µs (median of the paired differences): {added}.",
+        "",
+    ]
+    return lines
 
-    out("## Scaling with the model")
-    out("")
-    out("`bench/scalingbench.cpp` draws models of random small triangles on a 600 × 400 "
-        "canvas. GLPanel compiles the model into a display list on its first paint after "
-        "`setModel` and replays the list after that; `bench/immediatepanel.cpp` sends every "
-        "vertex to GL on every paint, from copies of the model's lists taken once, which is "
-        "the best case for immediate mode. A resize is the canvas's resize, its refit to "
-        "the bounding box and the repaint that follows. Memory is the growth in resident "
-        "size from holding and first drawing the model, over its vertex count, once the "
-        "allocator has handed back its free pages. Both canvases hold the model's lists (40 "
-        "bytes a vertex) and both make llvmpipe keep working memory for the triangles it "
-        "bins, so the display list's own cost is the difference between the two; below "
-        "10⁴ triangles the growth is a few dozen pages and mostly noise. Times are medians "
-        "of the repetitions; models of 10⁶ triangles run two iterations per repetition.")
-    out("")
-    out("| triangles | first paint, ms | repaint (list), ms | repaint (immediate), ms | "
-        "immediate / list | immediate / list, GUI thread CPU | resize (list), ms | "
-        "resize (immediate), ms | bytes per vertex (list) | bytes per vertex (immediate) | "
-        "difference |")
-    out("| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
+
+def qt_rows(startup, commands, commands_qt5):
+    """Qt 6 against Qt 5, each figure paired by round (start-up) or repetition (commands)."""
+    z6, z5 = programs(startup, "zentrile"), programs(startup, "zentrile_qt5")
+    f6, f5 = programs(startup, "floor"), programs(startup, "floor_qt5")
+    cycle6, cycle5 = CommandRow.of("", commands["Command/cycle"]), \
+        CommandRow.of("", commands_qt5["Command/cycle"])
+
+    def row(measure, unit, scale, qt6, qt5):
+        return (measure, f"{statistics.median(qt6) * scale:.1f} {unit}",
+                f"{statistics.median(qt5) * scale:.1f} {unit}", paired(qt6, qt5))
+
+    return [
+        row("zentrile: start-up to first complete frame", "ms", 1, z6["start_up_ms"],
+            z5["start_up_ms"]),
+        row("zentrile: peak memory at that frame", "MiB", 1 / 1024, z6["peak_kib"],
+            z5["peak_kib"]),
+        row("floor: start-up to first complete frame", "ms", 1, f6["start_up_ms"],
+            f5["start_up_ms"]),
+        row("floor: peak memory at that frame", "MiB", 1 / 1024, f6["peak_kib"],
+            f5["peak_kib"]),
+        row("command to finished frame (cycle)", "µs", 1, cycle6.command_us,
+            cycle5.command_us),
+        row("bare repaint", "µs", 1, cycle6.repaint_us, cycle5.repaint_us),
+        row("GUI thread CPU per command", "µs", 1, cycle6.cpu_us, cycle5.cpu_us),
+    ]
+
+
+def own_goals_row(startup, commands, floor, name, qt):
+    z, f = programs(startup, name), programs(startup, floor)
+    rows = command_rows(commands)
+    verdicts = [r.verdict() for r in rows]
+    return (f"| Qt {qt} | {paired(z['start_up_ms'], f['start_up_ms']).text()} | "
+            f"{paired(z['peak_kib'], f['peak_kib']).text()} | {rows[0].spread().text()} | "
+            f"{sum(v == MET for v in verdicts)} of {len(verdicts)} |")
+
+
+def qt_section(startup, commands, commands_qt5, context_qt5, rounds):
+    lines = [
+        "## Qt 6 against Qt 5",
+        "",
+        f"Qt 6 is the default build; the same sources built against Qt {context_qt5['qt']} "
+        "(`-DZENTRILE_QT_MAJOR=5`, in `build-bench-qt5/`) run in the same rounds: the four "
+        "programs of the start-up rounds above, and the command benchmark of each build "
+        f"in turn, {rounds} times, every other time Qt 5 first. Start-ups pair by round, "
+        "command repetitions by run and repetition. A ratio above 1 is what the new default "
+        "costs.",
+        "",
+        "| measure | Qt 6 | Qt 5 | Qt 6 / Qt 5 (spread) |",
+        "| --- | ---: | ---: | --- |",
+    ]
+    for measure, qt6, qt5, spread in qt_rows(startup, commands, commands_qt5):
+        lines.append(f"| {measure} | {qt6} | {qt5} | {spread.text()} |")
+    lines += [
+        "",
+        "Each build against its own references (ratio and spread as in the goals):",
+        "",
+        "| build | start-up / floor | peak memory / floor | command / bare repaint (cycle) | "
+        "command rows met |",
+        "| --- | --- | --- | --- | --- |",
+        own_goals_row(startup, commands, "floor", "zentrile", 6),
+        own_goals_row(startup, commands_qt5, "floor_qt5", "zentrile_qt5", 5),
+        "",
+    ]
+    return lines
+
+
+def scaling_rows(scaling, data_path):
+    """Writes the plot's data file and gives the table's rows."""
     sc = medians(scaling)
-    counts = sorted({int(n.split("/")[2]) for n in sc})
-    data_path = os.path.join(args.results, "scaling.dat")
+    rows = []
     with open(data_path, "w") as dat:
         dat.write("# triangles first_paint list_repaint immediate_repaint list_resize "
                   "immediate_resize list_bytes_per_vertex immediate_bytes_per_vertex "
                   "list_own_bytes_per_vertex\n")
-        for n in counts:
+        for n in sorted({int(name.split("/")[2]) for name in sc}):
             def t(kind):
                 return time_ms(sc[f"{kind}/{n}"])
 
@@ -227,29 +456,69 @@ def main():
             dat.write(f"{n} " + " ".join(f"{v:.6g}" for v in row) + "\n")
             cpu_ratio = time_ms(sc[f"Immediate/Repaint/{n}"], "cpu_time") \
                 / time_ms(sc[f"List/Repaint/{n}"], "cpu_time")
-            out(f"| {n:,} | {fmt_ms(row[0])} | {fmt_ms(row[1])} | {fmt_ms(row[2])} | "
-                f"{row[2] / row[1]:.2f} | {cpu_ratio:.2f} | {fmt_ms(row[3])} | "
-                f"{fmt_ms(row[4])} | {row[5]:.0f} | {row[6]:.0f} | {row[7]:+.0f} |")
-    out("")
-    top = counts[-1]
+            rows.append(f"| {n:,} | {fmt_ms(row[0])} | {fmt_ms(row[1])} | {fmt_ms(row[2])} | "
+                        f"{row[2] / row[1]:.2f} | {cpu_ratio:.2f} | {fmt_ms(row[3])} | "
+                        f"{fmt_ms(row[4])} | {row[5]:.0f} | {row[6]:.0f} | {row[7]:+.0f} |")
+    return rows
+
+
+def scaling_summary(scaling):
+    sc = medians(scaling)
+    top = max(int(name.split("/")[2]) for name in sc)
     first, replay, immediate = (time_ms(sc[f"{k}/{top}"]) for k in
                                 ("List/FirstPaint", "List/Repaint", "Immediate/Repaint"))
-    out(f"At {top:,} triangles the first paint takes {fmt_ms(first)} ms, "
-        f"{first / replay:.1f} times a later paint ({fmt_ms(replay)} ms); redrawing in "
-        f"immediate mode takes {fmt_ms(immediate)} ms, so the list "
-        + (f"saves {(1 - replay / immediate) * 100:.0f}% of a repaint here. "
-           if replay < immediate else "saves nothing here. ")
-        + "llvmpipe sets up and bins every triangle on the drawing thread whichever way it "
-        "arrives, so on this renderer the list can only save the sending of the vertices; "
-        "on a GPU, where a list can stay in video memory, the saving should be larger, but "
-        "that is not measured here.")
-    out("")
-    out("![Scaling with the number of triangles](benchmarks.png)")
-    out("")
+    saving = (f"saves {(1 - replay / immediate) * 100:.0f}% of a repaint here. "
+              if replay < immediate else "saves nothing here. ")
+    return (f"At {top:,} triangles the first paint takes {fmt_ms(first)} ms, "
+            f"{first / replay:.1f} times a later paint ({fmt_ms(replay)} ms); redrawing in "
+            f"immediate mode takes {fmt_ms(immediate)} ms, so the list " + saving
+            + "llvmpipe sets up and bins every triangle on the drawing thread whichever way "
+            "it arrives, so on this renderer the list can only save the sending of the "
+            "vertices; on a GPU, where a list can stay in video memory, the saving should be "
+            "larger, but that is not measured here.")
 
-    out("## Soak")
-    out("")
-    out(f"`bench/soak.cpp` drives the real main window through {soak['commands']:,} "
+
+def scaling_section(scaling, data_path):
+    return [
+        "## Scaling with the model",
+        "",
+        "`bench/scalingbench.cpp` draws models of random small triangles on a 600 × 400 "
+        "canvas. GLPanel compiles the model into a display list on its first paint after "
+        "`setModel` and replays the list after that; `bench/immediatepanel.cpp` sends every "
+        "vertex to GL on every paint, from copies of the model's lists taken once, which is "
+        "the best case for immediate mode. A resize is the canvas's resize, its refit to "
+        "the bounding box and the repaint that follows. Memory is the growth in resident "
+        "size from holding and first drawing the model, over its vertex count, once the "
+        "allocator has handed back its free pages. Both canvases hold the model's lists (40 "
+        "bytes a vertex) and both make llvmpipe keep working memory for the triangles it "
+        "bins, so the display list's own cost is the difference between the two; below "
+        "10⁴ triangles the growth is a few dozen pages and mostly noise. Times are medians "
+        "of the repetitions; models of 10⁶ triangles run two iterations per repetition.",
+        "",
+        "| triangles | first paint, ms | repaint (list), ms | repaint (immediate), ms | "
+        "immediate / list | immediate / list, GUI thread CPU | resize (list), ms | "
+        "resize (immediate), ms | bytes per vertex (list) | bytes per vertex (immediate) | "
+        "difference |",
+        "| ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |",
+    ] + scaling_rows(scaling, data_path) + [
+        "",
+        scaling_summary(scaling),
+        "",
+        "![Scaling with the number of triangles](benchmarks.png)",
+        "",
+    ]
+
+
+def soak_band(soak, column):
+    values = [s[column] / 1024 for s in soak["samples"]]
+    return f"samples between {min(values):.1f} and {max(values):.1f} MiB"
+
+
+def soak_section(soak):
+    return [
+        "## Soak",
+        "",
+        f"`bench/soak.cpp` drives the real main window through {soak['commands']:,} "
         "toolbar commands (the seven in turn, each repainted) and "
         f"{soak['resizes']:,} window resizes between two sizes, after "
         f"{soak['warm_up_commands']:,} commands of warm-up, and samples the resident size "
@@ -258,40 +527,83 @@ def main():
         "quarter of the samples less that of the first quarter. The goal is judged on the "
         "second reading: the first moves by a megabyte or two from sample to sample, up and "
         "down, as freed memory stays with the allocator or goes back, and says nothing about "
-        "what the program holds.")
-    out("")
-    out(f"- after handing back free pages: growth {soak_growth:+.0f} KiB (noise "
-        f"{SOAK_NOISE_KIB} KiB), samples between {band(2)[0]:.1f} and {band(2)[1]:.1f} MiB: "
-        f"{'met' if soak_met else 'missed'}")
-    out(f"- as is: growth {soak_raw_growth:+.0f} KiB, samples between {band(1)[0]:.1f} and "
-        f"{band(1)[1]:.1f} MiB")
-    out(f"- frames drawn: {soak['paints']:,}; resizes that reached the canvas: "
-        f"{soak['resizes_seen']:,} of {soak['resizes']:,}")
-    out("")
+        "what the program holds.",
+        "",
+        f"- after handing back free pages: growth {soak_growth(soak, 2):+.0f} KiB (noise "
+        f"{SOAK_NOISE_KIB} KiB), {soak_band(soak, 2)}: {soak_verdict(soak)}",
+        f"- as is: growth {soak_growth(soak, 1):+.0f} KiB, {soak_band(soak, 1)}",
+        f"- frames drawn: {soak['paints']:,}; resizes that reached the canvas: "
+        f"{soak['resizes_seen']:,} of {soak['resizes']:,}",
+        "",
+    ]
 
-    out("## Notes")
-    out("")
-    out("- Debian's Google Benchmark library is a debug build and says so in its output; it "
-        "only runs the timing loop, which is not what is measured here.")
-    out("- Times are wall-clock (`UseRealTime`): llvmpipe draws on its own threads and the X "
-        "server is another process, so the benchmark thread's CPU time would miss most of a "
-        "frame.")
-    cv = {b["run_name"]: b["real_time"] for b in commands["benchmarks"]
-          if b.get("aggregate_name") == "cv"}
-    repaint_cv = next((v for k, v in cv.items() if k.startswith("Repaint/")), None)
-    if repaint_cv is not None:
-        out(f"- One repetition of the bare repaint varies by {repaint_cv * 100:.0f}% "
-            "(coefficient of variation over the repetitions): on two cores the X server, "
-            "llvmpipe's threads and anything else running share the processors. The ratios "
-            "use the medians of the interleaved repetitions, which move much less.")
-    out(f"- Load average when the command latency run began: "
-        f"{', '.join(f'{v:.2f}' for v in context['load_avg'])} (1, 5 and 15 minutes).")
-    out("")
 
+def notes_section(context, cycle):
+    repaints = cycle.repaint_us
+    cv = statistics.stdev(repaints) / statistics.mean(repaints)
+    return [
+        "## Notes",
+        "",
+        "- Debian's Google Benchmark library is a debug build and says so in its output; it "
+        "only runs the timing loop, which is not what is measured here.",
+        "- Times are wall-clock: llvmpipe draws on its own threads and the X server is "
+        "another process, so the benchmark thread's CPU time would miss most of a frame.",
+        f"- One repetition's bare repaints vary by {cv * 100:.0f}% from repetition to "
+        "repetition (coefficient of variation): on two cores the X server, llvmpipe's "
+        "threads and anything else running share the processors. The paired ratios move "
+        "much less, since both halves of a pair see the same load.",
+        f"- Load average when the first command run began: "
+        f"{', '.join(f'{v:.2f}' for v in context['load_avg'])} (1, 5 and 15 minutes).",
+        "",
+    ]
+
+
+def readme_table(goals, soak):
+    growth = soak_growth(soak, 2)
+    return goals_table(goals) + [
+        f"| Resident growth over {soak['commands']:,} commands and {soak['resizes']:,} "
+        f"resizes | {growth:+.0f} KiB | noise {SOAK_NOISE_KIB} KiB | | none beyond noise | "
+        f"{shown_verdict(soak_verdict(soak))} |",
+    ]
+
+
+def update_readme(path, table):
+    with open(path) as f:
+        text = f.read()
+    start, end = text.index(README_START) + len(README_START), text.index(README_END)
+    with open(path, "w") as f:
+        f.write(text[:start] + "\n" + "\n".join(table) + "\n" + text[end:])
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--results", required=True, help="folder with the JSON results")
+    parser.add_argument("--markdown", required=True)
+    parser.add_argument("--readme", required=True, help="README whose headline table to renew")
+    parser.add_argument("--plot", required=True)
+    parser.add_argument("--gnuplot-script", required=True)
+    return parser.parse_args()
+
+
+def main():
+    args = parse_args()
+    r = load_results(args.results)
+    rows = command_rows(r["commands"])
+    goals = startup_goals(r["startup"]) + [command_goal(rows)]
+    data_path = os.path.join(args.results, "scaling.dat")
+
+    lines = (intro_section(r["context"]) + verdicts_section()
+             + goals_section(goals, r["soak"]) + startup_section(r["startup"])
+             + command_section(rows, r["rounds"])
+             + qt_section(r["startup"], r["commands"], r["commands_qt5"], r["context_qt5"],
+                          r["rounds"])
+             + scaling_section(r["scaling"], data_path) + soak_section(r["soak"])
+             + notes_section(r["context"], rows[0]))
     text = "\n".join(lines)
     with open(args.markdown, "w") as md:
         md.write(text)
     print(text)
+    update_readme(args.readme, readme_table(goals, r["soak"]))
 
     subprocess.run(["gnuplot", "-e", f"datafile='{data_path}'; outfile='{args.plot}'",
                     args.gnuplot_script], check=True)
