@@ -90,7 +90,7 @@ void tst_Rendering::open(const QSize &size)
 
 QImage tst_Rendering::grab()
 {
-    return GLCompat::grabFramebuffer(panel).convertToFormat(QImage::Format_RGB32);
+    return panel->grabFrame().convertToFormat(QImage::Format_RGB32);
 }
 
 QPointF tst_Rendering::toPixel(const QImage &image, double x, double y) const
