@@ -221,13 +221,14 @@ void tst_Rendering::panMovesObject()
     (panel->*operations().value(pan))();
     const QImage image = grab();
     const QRectF after = objectExtent(image);
-    // In fractions of the canvas: at fractional scales the edges may round either way.
+    // In fractions of the canvas, give or take a device pixel at each edge: a pan by a fraction
+    // of a pixel moves where the edges round.
     const QSizeF canvas = image.size();
     const QPointF moved((after.center().x() - before.center().x()) / canvas.width(),
                         (after.center().y() - before.center().y()) / canvas.height());
     const QSizeF grown((after.width() - before.width()) / canvas.width(),
                        (after.height() - before.height()) / canvas.height());
-    const double pixel = 1.5 / std::min(canvas.width(), canvas.height());
+    const double pixel = 2.5 / std::min(canvas.width(), canvas.height());
     QVERIFY2(std::abs(moved.x() - shift.x()) <= pixel && std::abs(moved.y() - shift.y()) <= pixel
                      && std::abs(grown.width()) <= pixel && std::abs(grown.height()) <= pixel,
              qPrintable(QStringLiteral("moved by (%1, %2) and grew by (%3, %4) of the canvas; "
