@@ -56,6 +56,19 @@ public:
         return 0;
     }
 
+    // The size of the first of the window's icons; empty when it has none.
+    QSize iconSize(xcb_window_t window)
+    {
+        const auto cookie = xcb_get_property(c.get(), 0, window, atom("_NET_WM_ICON"),
+                                             XCB_ATOM_CARDINAL, 0, 2);
+        Reply<xcb_get_property_reply_t> icon(xcb_get_property_reply(c.get(), cookie, nullptr),
+                                             free);
+        if (!icon || xcb_get_property_value_length(icon.get()) != 8)
+            return QSize();
+        const auto *size = static_cast<const quint32 *>(xcb_get_property_value(icon.get()));
+        return QSize(static_cast<int>(size[0]), static_cast<int>(size[1]));
+    }
+
     void requestClose(xcb_window_t window)
     {
         xcb_client_message_event_t event {};
@@ -106,6 +119,8 @@ void tst_Startup::closingEndsWithZero()
 
     xcb_window_t window = 0;
     QTRY_VERIFY_WITH_TIMEOUT((window = display.windowOf(viewer.processId())) != 0, 20000);
+    // Taskbars and window switchers show it: the theme's icon, else the compiled-in one.
+    QVERIFY2(!display.iconSize(window).isEmpty(), "the window has no icon");
     display.requestClose(window);
 
     QVERIFY(viewer.waitForFinished(20000));
