@@ -1,6 +1,7 @@
 #include "app/torvane.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,10 @@ int main(int argc, char *argv[])
                    "display\n", stderr);
         return EXIT_FAILURE;
     }
+    const QString appId = QStringLiteral("org.zentrile.Zentrile");
+    QGuiApplication::setDesktopFileName(appId);
+    QApplication::setWindowIcon(
+            QIcon::fromTheme(appId, QIcon(QStringLiteral(":/icons/org.zentrile.Zentrile.png"))));
     Torvane window;
     window.show();
     return app.exec();

@@ -79,6 +79,12 @@ public:
                 .copy();
     }
 
+    // Taskbars and window switchers show it: the theme's icon, else the compiled-in one.
+    bool hasIcon(xcb_window_t window)
+    {
+        return property(window, "_NET_WM_ICON", XCB_ATOM_CARDINAL).size() >= 8;
+    }
+
     void requestClose(xcb_window_t window)
     {
         xcb_client_message_event_t event {};
@@ -252,6 +258,7 @@ void tst_Startup::showsObjectAndClosesWithZero()
     xcb_window_t window = 0;
     QTRY_VERIFY_WITH_TIMEOUT((window = display.windowOf(viewer.processId())) != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(showsObject(display.picture(window)), 20000);
+    QVERIFY2(display.hasIcon(window), "the window has no icon");
     display.requestClose(window);
 
     QVERIFY(viewer.waitForFinished(20000));
