@@ -35,11 +35,10 @@ GLPanel::GLPanel(QWidget *parent)
 GLPanel::~GLPanel()
 {
     delete model;
-    if (displayList != 0) {
-        makeCurrent();
-        glDeleteLists(displayList, 1);
-        doneCurrent();
-    }
+    releaseList();
+    // The base class destroys the context next; this part of the canvas is gone by then.
+    if (QOpenGLContext *context = GLCompat::openGLContext(this))
+        context->disconnect(this);
 }
 
 void GLPanel::setModel(ObjectModel *newModel)
@@ -95,11 +94,16 @@ void GLPanel::panUp()
     navigate([this] { panView(0.0, -panFraction); });
 }
 
+// Runs for every new context: Qt replaces the context when the canvas moves to another window,
+// and then calls no resizeGL if the size stays the same, so the view is loaded here too.
 void GLPanel::initializeGL()
 {
+    connect(GLCompat::openGLContext(this), &QOpenGLContext::aboutToBeDestroyed, this,
+            [this] { releaseList(); });
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glEnable(GL_LINE_SMOOTH);
+    loadView();
 }
 
 void GLPanel::resizeGL(int width, int height)
@@ -112,11 +116,7 @@ void GLPanel::resizeGL(int width, int height)
         rescaleView(1.0);
     else
         fitToModel();
-
-    glViewport(0, 0, viewWidth, viewHeight);
-    loadProjection();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    loadView();
 }
 
 void GLPanel::paintGL()
@@ -136,16 +136,37 @@ void GLPanel::paintGL()
     }
 }
 
-// Commands arrive outside the GL callbacks, where only Qt 5 happens to leave the canvas's
-// context current. The context stays current afterwards: switching costs more than the
-// repaint that follows.
+// Commands and the destructor run outside the GL callbacks, where only Qt 5 happens to leave
+// the canvas's context current. A canvas that was never shown has no context yet, and its GL
+// calls would land in whichever context is current. The context stays current afterwards:
+// switching costs more than the repaint that follows.
+bool GLPanel::makeOwnContextCurrent()
+{
+    if (!isValid())
+        return false;
+    if (!GLCompat::isContextCurrent(this))
+        makeCurrent();
+    return GLCompat::isContextCurrent(this);
+}
+
+// The list lives in the context that compiled it; the next paint compiles a new one.
+void GLPanel::releaseList()
+{
+    if (displayList != 0 && makeOwnContextCurrent())
+        glDeleteLists(displayList, 1);
+    displayList = 0;
+    listValid = false;
+}
+
+// Without a context the view window still changes; the projection follows once the context
+// exists, as initializeGL loads it.
 void GLPanel::navigate(const std::function<void()> &step)
 {
     if (!model)
         return;
-    if (!GLCompat::isContextCurrent(this))
-        makeCurrent();
     step();
+    if (makeOwnContextCurrent())
+        loadProjection();
     update();
 }
 
@@ -194,7 +215,6 @@ void GLPanel::setViewWindow(double left, double right, double bottom, double top
     xMax = right;
     yMin = bottom;
     yMax = top;
-    loadProjection();
 }
 
 void GLPanel::loadProjection()
@@ -202,6 +222,14 @@ void GLPanel::loadProjection()
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(xMin, xMax, yMin, yMax, -1.0, 1.0);
+}
+
+void GLPanel::loadView()
+{
+    glViewport(0, 0, viewWidth, viewHeight);
+    loadProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }
 
 GLuint GLPanel::buildDisplayList()

@@ -37,6 +37,8 @@ protected:
     void paintGL() override;
 
 private:
+    bool makeOwnContextCurrent();
+    void releaseList();
     void navigate(const std::function<void()> &step);
     void fitToModel();
     void rescaleView(double factor);
@@ -44,6 +46,7 @@ private:
     void panView(double fx, double fy);
     void setViewWindow(double left, double right, double bottom, double top);
     void loadProjection();
+    void loadView();
     GLuint buildDisplayList();
 
     ObjectModel *model = nullptr;

@@ -5,6 +5,7 @@
 // which hands resizeGL device pixels and renders into the window itself; Qt 6 only has
 // QOpenGLWidget, which hands resizeGL logical pixels and renders into a framebuffer object.
 
+#include <QString>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
 #include <QtGlobal>
@@ -50,14 +51,26 @@ inline bool isContextCurrent(const GLWidgetBase *widget)
     return QOpenGLContext::currentContext() == widget->context();
 }
 
+// The canvas's context, or null before the canvas is first shown. Qt replaces it when the
+// canvas moves to another window.
+inline QOpenGLContext *openGLContext(const GLWidgetBase *widget)
+{
+    return widget->context();
+}
+
+// Qt 6 draws natively on Wayland, so any platform the user or the session picks will do.
+inline void preferDrawablePlatform()
+{
+}
+
+inline bool drawsOn(const QString &)
+{
+    return true;
+}
+
 inline int toDevicePixels(const GLWidgetBase *widget, int size)
 {
     return qRound(size * widget->devicePixelRatioF());
-}
-
-inline QImage grabFramebuffer(GLWidgetBase *widget)
-{
-    return widget->grabFramebuffer();
 }
 
 } // namespace GLCompat
@@ -80,16 +93,33 @@ inline bool isContextCurrent(const GLWidgetBase *widget)
     return QGLContext::currentContext() == widget->context();
 }
 
+inline QOpenGLContext *openGLContext(const GLWidgetBase *widget)
+{
+    return widget->context() ? widget->context()->contextHandle() : nullptr;
+}
+
+// QGLWidget renders into a native child window, which a Wayland compositor never exposes, so
+// on Wayland the canvas would stay blank. Where X11 is reachable as well, use it, unless the
+// user chose a platform; a -platform argument still overrides this, as Qt gives it precedence.
+inline void preferDrawablePlatform()
+{
+    const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+            || qgetenv("XDG_SESSION_TYPE") == "wayland";
+    if (waylandSession && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+}
+
+inline bool drawsOn(const QString &platformName)
+{
+    return !platformName.startsWith(QLatin1String("wayland"));
+}
+
 // QGLWidget passes device pixels to resizeGL already.
 inline int toDevicePixels(const GLWidgetBase *, int size)
 {
     return size;
-}
-
-inline QImage grabFramebuffer(GLWidgetBase *widget)
-{
-    widget->updateGL();
-    return widget->grabFrameBuffer();
 }
 
 } // namespace GLCompat

@@ -4,6 +4,8 @@
 BUILD_PACKAGES="cmake g++ make pkg-config libxcb1-dev"
 QT5_PACKAGES="qtbase5-dev libqt5opengl5-dev"
 QT6_PACKAGES="qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins"
+# Qt 6's Wayland platform plugin, with Mesa's EGL and drivers to draw through it.
+QT6_WAYLAND_PACKAGES="qt6-wayland libegl-mesa0 libgl1-mesa-dri"
 # Xvfb with Mesa's software OpenGL and a font, for running without a display.
 HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev fonts-dejavu-core"
 
@@ -15,4 +17,56 @@ use_runtime_dir()
         export XDG_RUNTIME_DIR
         mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     fi
+}
+
+# Display servers of a script's own, which return once the server accepts clients.
+# stop_servers ends them all and belongs in the script's exit trap.
+server_pids=""
+
+# start_xvfb LOG [Xvfb options...]: sets xvfb_display to the display the server chose.
+start_xvfb()
+{
+    log="$1"
+    shift
+    : > "$log.display"
+    Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$log.display" >"$log" 2>&1 &
+    server_pids="$server_pids $!"
+    wait_for Xvfb test -s "$log.display" || return 1
+    xvfb_display=":$(cat "$log.display")"
+}
+
+# start_weston LOG SOCKET [weston options...]: a headless compositor at SOCKET.
+start_weston()
+{
+    log="$1"
+    socket="$2"
+    shift 2
+    weston --backend=headless-backend.so --socket="$socket" --idle-time=0 --use-pixman "$@" \
+           >"$log" 2>&1 &
+    server_pids="$server_pids $!"
+    wait_for weston test -S "$XDG_RUNTIME_DIR/$socket"
+}
+
+stop_servers()
+{
+    for pid in $server_pids; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in $server_pids; do
+        wait "$pid" 2>/dev/null || true
+    done
+    server_pids=""
+}
+
+# wait_for NAME COMMAND...: up to 20 seconds for COMMAND to succeed.
+wait_for()
+{
+    name="$1"
+    shift
+    for _ in $(seq 200); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    echo "$0: $name did not start" >&2
+    return 1
 }

@@ -14,6 +14,22 @@ public:
     using GLPanel::GLPanel;
     using GLPanel::paintGL;
     using GLPanel::resizeGL;
+
+    // Paints a frame and reads it back. QGLWidget's frame is read before the swap, after which
+    // the back buffer's content is undefined on GPU drivers.
+    QImage grabFrame()
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        return grabFramebuffer();
+#else
+        setAutoBufferSwap(false);
+        updateGL();
+        QImage frame = grabFrameBuffer();
+        swapBuffers();
+        setAutoBufferSwap(true);
+        return frame;
+#endif
+    }
 };
 
 // The view window as left, right, bottom, top.

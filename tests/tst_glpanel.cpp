@@ -244,7 +244,7 @@ void tst_GLPanel::viewCannotBeWedged()
     }
     const ViewWindow widest = viewWindowOf(*panel);
     QVERIFY2(usable(widest), qPrintable(toString(widest)));
-    GLCompat::grabFramebuffer(panel);
+    panel->grabFrame();
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
     COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
@@ -263,10 +263,10 @@ void tst_GLPanel::releaseManyCanvases()
         canvas.resize(120, 90);
         canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
         QVERIFY(showWithContext(canvas));
-        GLCompat::grabFramebuffer(&canvas);
+        canvas.grabFrame();
         // Replacing the model after a paint recompiles, releasing the first list.
         canvas.setModel(new ObjectModel);
-        GLCompat::grabFramebuffer(&canvas);
+        canvas.grabFrame();
         QCOMPARE(glErrors(canvas), QStringList());
     }
 }

@@ -1,7 +1,9 @@
 #include "app/torvane.h"
 #include "canvastest.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -24,6 +26,8 @@ private slots:
     void presetObjectNameIsKept();
     void buttons_data();
     void buttons();
+    void rightClickOffersNoBlankEntry_data();
+    void rightClickOffersNoBlankEntry();
 
 private:
     Torvane *torvane = nullptr;
@@ -162,6 +166,46 @@ void tst_Torvane::buttons()
     QTest::mouseClick(button, Qt::LeftButton);
     COMPARE_WINDOW(viewWindowOf(*canvas), expected);
     QCOMPARE(glErrors(*canvas), QStringList());
+}
+
+void tst_Torvane::rightClickOffersNoBlankEntry_data()
+{
+    QTest::addColumn<QString>("widget");
+
+    QTest::newRow("toolbar") << "mainToolBar";
+    QTest::newRow("menu bar") << "menuBar";
+}
+
+// The window's own context menu offered only the toolbar's hide toggle, which has no text;
+// once unchecked, nothing would bring the toolbar back.
+void tst_Torvane::rightClickOffersNoBlankEntry()
+{
+    QFETCH(QString, widget);
+
+    auto *target = torvane->findChild<QWidget *>(widget);
+    QVERIFY(target);
+    QStringList offered;
+    bool opened = false;
+    // A menu runs its own event loop; look at it and pick its first entry, as a user might.
+    QTimer::singleShot(0, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        opened = true;
+        for (QAction *action : menu->actions())
+            offered << action->text();
+        if (!menu->actions().isEmpty())
+            menu->actions().first()->trigger();
+        menu->close();
+    });
+    const QPoint at = target->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    QCoreApplication::processEvents();
+
+    QVERIFY2(!opened || !offered.contains(QString()),
+             qPrintable("offered: \"" + offered.join("\", \"") + '"'));
+    QVERIFY(torvane->findChild<QToolBar *>("mainToolBar")->isVisible());
 }
 
 QTEST_MAIN(tst_Torvane)
