@@ -1,8 +1,8 @@
 // Preloaded into a program under test (LD_PRELOAD) to time its start-up: the first buffer swap
 // that shows the whole triangle is the first frame in which the user sees the object, so there
 // we note the monotonic clock, the CPU time and the peak resident size, write them to the file
-// named by ZENTRILE_FIRSTFRAME_OUT and leave at once. Leaving keeps the peak from including anything the
-// program does after that frame.
+// named by ZENTRILE_FIRSTFRAME_OUT and leave at once. Leaving keeps the peak from including
+// anything the program does after that frame.
 //
 // The first swap alone is not enough: with Qt 5, QGLWidget presents a frame at its initial
 // 100 x 30 before the layout has sized it, and that frame shows a corner of the triangle in an
