@@ -32,20 +32,21 @@ NOT_MEASURABLE = "not measurable"
 # What profiling found, once, outside this script. Kept here so that every report carries it
 # until a profile says otherwise; each says when and how it was made.
 STARTUP_PROFILE = (
-    "Profiled on 2026-12-07 with Qt 6, outside `scripts/bench`: under callgrind, "
-    "zentrile's main thread executes 483 million instructions up to its first frame, the "
-    "floor's 412 million. Most of the difference comes from two steps that the floor does "
-    "not take. "
-    "`main` first creates a throwaway OpenGL context to check that OpenGL works at all "
-    "(`GLCompat::isOpenGLAvailable`), and choosing its configuration alone "
-    "(`glXChooseFBConfig`, which walks all of Mesa's) takes 134 million. And `main` sets the "
-    "window icon from the icon theme: `QIcon::fromTheme` searches the theme's folders (29 "
-    "million) and showing the window converts the icon (31 million more in `show()`). "
-    "Built without the icon lines, zentrile's CPU time over the floor's fell from 1.068 to "
-    "1.043; built without the check, to 1.051 (20 paired runs each): about 2.3 ms and "
-    "1.2 ms of some 85 ms. Dropping the theme search (the icon is in the program's "
-    "resources anyway) or setting the icon after the first frame would win back the larger "
-    "part.")
+    "Profiled on 2026-12-07 with Qt 6, outside `scripts/bench`. Under callgrind, zentrile's "
+    "main thread executes 483 million instructions up to its first frame and the floor's "
+    "412 million; the other threads are alike. The steps of zentrile's `main` that the "
+    "floor lacks are the OpenGL check, `GLCompat::isOpenGLAvailable`, which creates a "
+    "throwaway context (199 million, of which roughly 140 million load and set up the "
+    "driver, work the floor does later in `show()` instead; choosing the throwaway "
+    "context's configuration walks all of Mesa's for 134 million), and the window icon "
+    "(`QIcon::fromTheme` searching the icon theme's folders, 33 million, and its conversion "
+    "when the window is shown). Built without the icon lines, zentrile used 2.3 ms less "
+    "CPU time up to its first frame; built without the check, 1.2 ms less (20 paired runs "
+    "each, against an excess of 5.5 ms over the floor's 81 ms in that run). The rest is "
+    "spread thinly over the building of the window and the canvas, where no step stands "
+    "out. Taking the icon straight from the program's resources rather than searching the "
+    "theme first, or setting it after the first frame, and a cheaper check would win back "
+    "most of the excess.")
 EARLIER_COMMAND_MISSES = (
     "ZoomIn (1.095) and PanUp (1.077) missed in the earlier version of this benchmark, "
     "which compared every command with a repaint of the fitted view, timed as a case of its "
@@ -652,12 +653,24 @@ def notes_section(context, cycle):
     ]
 
 
-def readme_table(goals, soak):
+def readme_table(goals, soak, startup, commands, commands_qt5):
     growth = soak_growth(soak, 2)
+    z, f = programs(startup, "zentrile"), programs(startup, "floor")
+    cpu = paired(z["cpu_ms"], f["cpu_ms"])
+    cost = {measure: spread for measure, _, _, spread in
+            qt_rows(startup, commands, commands_qt5)}
     return goals_table(goals) + [
         f"| Resident growth over {soak['commands']:,} commands and {soak['resizes']:,} "
         f"resizes | {growth:+.0f} KiB | noise {SOAK_NOISE_KIB} KiB | | none beyond noise | "
         f"{shown_verdict(soak_verdict(soak))} |",
+        "",
+        "Start-up's CPU time against the floor, which the machine's load hardly moves: "
+        f"{cpu.text()}, {shown_verdict(cpu.verdict())} on the same rule. Qt 6 against "
+        "Qt 5: start-up "
+        f"{cost['zentrile: start-up to first complete frame'].text()}, peak memory "
+        f"{cost['zentrile: peak memory at that frame'].text()}, command "
+        f"{cost['command to finished frame (cycle)'].text()}. What misses and why: "
+        "[docs/benchmarks.md](docs/benchmarks.md#what-misses-and-why).",
     ]
 
 
@@ -698,7 +711,8 @@ def main():
     with open(args.markdown, "w") as md:
         md.write(text)
     print(text)
-    update_readme(args.readme, readme_table(goals, r["soak"]))
+    update_readme(args.readme, readme_table(goals, r["soak"], r["startup"], r["commands"],
+                                            r["commands_qt5"]))
 
     subprocess.run(["gnuplot", "-e", f"datafile='{data_path}'; outfile='{args.plot}'",
                     args.gnuplot_script], check=True)
