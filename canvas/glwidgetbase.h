@@ -2,11 +2,12 @@
 #define GLWIDGETBASE_H
 
 // The one place where the canvas depends on the Qt major version. Qt 5 offers QGLWidget,
-// which hands resizeGL device pixels and renders into the window itself; Qt 6 only has
-// QOpenGLWidget, which hands resizeGL logical pixels and renders into a framebuffer object.
+// which hands resizeGL device pixels and renders into a native window of its own, one that
+// Wayland compositors never show; Qt 6 only has QOpenGLWidget, which hands resizeGL logical
+// pixels and renders into a framebuffer object that the window composes, on X11 and Wayland.
 
-#include <QString>
 #include <QOpenGLContext>
+#include <QString>
 #include <QSurfaceFormat>
 #include <QtGlobal>
 
