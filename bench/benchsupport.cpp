@@ -29,14 +29,14 @@ void releaseFreeMemory()
     malloc_trim(0);
 }
 
-void finishRepaint(GLWidgetBase *canvas)
+void finishRepaint(GLWidget *canvas)
 {
     QCoreApplication::sendPostedEvents();
     canvas->makeCurrent();
     glFinish();
 }
 
-QString rendererName(GLWidgetBase *canvas)
+QString rendererName(GLWidget *canvas)
 {
     canvas->makeCurrent();
     return QString::fromLatin1(reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
@@ -83,7 +83,7 @@ bool takeBenchmarkArguments(int *argc, char **argv)
     return !benchmark::ReportUnrecognizedArguments(*argc, argv);
 }
 
-int runBenchmarks(GLWidgetBase *canvas)
+int runBenchmarks(GLWidget *canvas)
 {
     benchmark::AddCustomContext("renderer", rendererName(canvas).toStdString());
     benchmark::AddCustomContext("qt", qVersion());

@@ -1,7 +1,7 @@
 #ifndef BENCHSUPPORT_H
 #define BENCHSUPPORT_H
 
-#include "canvas/glwidgetbase.h"
+#include "canvas/glwidget.h"
 
 #include <QString>
 
@@ -19,7 +19,7 @@ void releaseFreeMemory();
 
 // Delivers the repaint that update() posted and waits until GL has drawn it, so a measurement
 // covers the whole frame and not only its submission to the driver.
-void finishRepaint(GLWidgetBase *canvas);
+void finishRepaint(GLWidget *canvas);
 
 class QWidget;
 
@@ -30,10 +30,10 @@ bool showAndWait(QWidget *window);
 bool takeBenchmarkArguments(int *argc, char **argv);
 
 // Runs the registered Google Benchmark cases, naming the renderer and Qt version in the report.
-int runBenchmarks(GLWidgetBase *canvas);
+int runBenchmarks(GLWidget *canvas);
 
 // The renderer that draws the frames, for the report: the figures mean little without it.
-QString rendererName(GLWidgetBase *canvas);
+QString rendererName(GLWidget *canvas);
 
 // triangleCount small random triangles spread over a square, each with random corner colours;
 // the same count always gives the same model.

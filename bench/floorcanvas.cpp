@@ -1,9 +1,8 @@
 #include "floorcanvas.h"
 
 FloorCanvas::FloorCanvas(QWidget *parent)
-    : GLWidgetBase(parent)
+    : GLWidget(parent)
 {
-    GLCompat::requestLegacyContext(this);
 }
 
 void FloorCanvas::initializeGL()
@@ -13,8 +12,8 @@ void FloorCanvas::initializeGL()
 
 void FloorCanvas::resizeGL(int width, int height)
 {
-    glViewport(0, 0, GLCompat::toDevicePixels(this, width),
-               GLCompat::toDevicePixels(this, height));
+    glViewport(0, 0, width,
+               height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(90.0, 210.0, 87.5, 187.5, -1.0, 1.0);

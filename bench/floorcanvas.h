@@ -1,11 +1,11 @@
 #ifndef FLOORCANVAS_H
 #define FLOORCANVAS_H
 
-#include "canvas/glwidgetbase.h"
+#include "canvas/glwidget.h"
 
 // The least a canvas can do to show the default triangle: no model, no display list, no view
 // window, just the three vertices in immediate mode under a projection that never changes.
-class FloorCanvas : public GLWidgetBase
+class FloorCanvas : public GLWidget
 {
     Q_OBJECT
 

@@ -6,9 +6,8 @@
 #include <memory>
 
 ImmediatePanel::ImmediatePanel(QWidget *parent)
-    : GLWidgetBase(parent)
+    : GLWidget(parent)
 {
-    GLCompat::requestLegacyContext(this);
 }
 
 void ImmediatePanel::setModel(ObjectModel *newModel)
@@ -33,8 +32,8 @@ void ImmediatePanel::initializeGL()
 
 void ImmediatePanel::resizeGL(int width, int height)
 {
-    viewWidth = std::max(1, GLCompat::toDevicePixels(this, width));
-    viewHeight = std::max(1, GLCompat::toDevicePixels(this, height));
+    viewWidth = std::max(1, width);
+    viewHeight = std::max(1, height);
     glViewport(0, 0, viewWidth, viewHeight);
     fitToModel();
     glMatrixMode(GL_MODELVIEW);

@@ -1,7 +1,7 @@
 #ifndef IMMEDIATEPANEL_H
 #define IMMEDIATEPANEL_H
 
-#include "canvas/glwidgetbase.h"
+#include "canvas/glwidget.h"
 #include "model/color3d.h"
 #include "model/point2d.h"
 
@@ -13,7 +13,7 @@ class ObjectModel;
 // paint. It fits the view to the model on resize the same way, so the two differ only in how
 // they draw. It copies the model's lists once when given the model rather than on every paint,
 // which makes it as fast as immediate mode gets and the list's saving a lower bound.
-class ImmediatePanel : public GLWidgetBase
+class ImmediatePanel : public GLWidget
 {
     Q_OBJECT
 

@@ -27,9 +27,8 @@ bool isUsableRange(double low, double high)
 } // namespace
 
 GLPanel::GLPanel(QWidget *parent)
-    : GLWidgetBase(parent)
+    : GLWidget(parent)
 {
-    GLCompat::requestLegacyContext(this);
 }
 
 GLPanel::~GLPanel()
@@ -37,7 +36,7 @@ GLPanel::~GLPanel()
     delete model;
     releaseList();
     // The base class destroys the context next; this part of the canvas is gone by then.
-    if (QOpenGLContext *context = GLCompat::openGLContext(this))
+    if (QOpenGLContext *context = openGLContext())
         context->disconnect(this);
 }
 
@@ -98,7 +97,7 @@ void GLPanel::panUp()
 // and then calls no resizeGL if the size stays the same, so the view is loaded here too.
 void GLPanel::initializeGL()
 {
-    connect(GLCompat::openGLContext(this), &QOpenGLContext::aboutToBeDestroyed, this,
+    connect(openGLContext(), &QOpenGLContext::aboutToBeDestroyed, this,
             [this] { releaseList(); });
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -109,8 +108,8 @@ void GLPanel::initializeGL()
 void GLPanel::resizeGL(int width, int height)
 {
     // A collapsed canvas keeps a one-pixel extent so that the aspect ratio stays finite.
-    viewWidth = std::max(1, GLCompat::toDevicePixels(this, width));
-    viewHeight = std::max(1, GLCompat::toDevicePixels(this, height));
+    viewWidth = std::max(1, width);
+    viewHeight = std::max(1, height);
 
     if (!model || model->isEmpty())
         rescaleView(1.0);
@@ -144,9 +143,9 @@ bool GLPanel::makeOwnContextCurrent()
 {
     if (!isValid())
         return false;
-    if (!GLCompat::isContextCurrent(this))
+    if (QOpenGLContext::currentContext() != openGLContext())
         makeCurrent();
-    return GLCompat::isContextCurrent(this);
+    return QOpenGLContext::currentContext() == openGLContext();
 }
 
 // The list lives in the context that compiled it; the next paint compiles a new one.

@@ -1,7 +1,7 @@
 #ifndef GLPANEL_H
 #define GLPANEL_H
 
-#include "canvas/glwidgetbase.h"
+#include "canvas/glwidget.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@ class ObjectModel;
 // Shows an ObjectModel through an orthographic view window whose aspect ratio follows the
 // canvas, so the object is never stretched. The model is compiled into a display list on the
 // first paint and replayed afterwards.
-class GLPanel : public GLWidgetBase
+class GLPanel : public GLWidget
 {
     Q_OBJECT
 

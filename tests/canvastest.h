@@ -4,6 +4,7 @@
 #include "canvas/glpanel.h"
 
 #include <QMap>
+#include <QScreen>
 #include <QStringList>
 #include <QtTest>
 
@@ -15,22 +16,35 @@ public:
     using GLPanel::paintGL;
     using GLPanel::resizeGL;
 
-    // Paints a frame and reads it back. QGLWidget's frame is read before the swap, after which
-    // the back buffer's content is undefined on GPU drivers.
-    QImage grabFrame()
-    {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        return grabFramebuffer();
-#else
-        setAutoBufferSwap(false);
-        updateGL();
-        QImage frame = grabFrameBuffer();
-        swapBuffers();
-        setAutoBufferSwap(true);
-        return frame;
-#endif
-    }
+    // Draws a frame and returns the canvas as the user then sees it.
+    QImage grabFrame();
 };
+
+// The widget as it is on screen. X11 hands out the pixels it shows, native child windows
+// included; Wayland keeps them to the compositor, and there the widget renders itself.
+inline QImage shownPicture(QWidget *widget)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QWidget *window = widget->window();
+    const QImage whole = window->screen()->grabWindow(window->winId()).toImage();
+    // Rounded the way Qt places native windows at fractional scales.
+    const qreal ratio = window->devicePixelRatioF();
+    const QRect area((QPointF(widget->mapTo(window, QPoint())) * ratio).toPoint(),
+                     (QSizeF(widget->size()) * ratio).toSize());
+    return whole.copy(area).convertToFormat(QImage::Format_RGB32);
+}
+
+inline QImage TestPanel::grabFrame()
+{
+    QSignalSpy swapped(this, &GLWidget::frameSwapped);
+    update();
+    if (!swapped.wait(10000)) {
+        qWarning("No frame reached the screen");
+        return QImage();
+    }
+    return shownPicture(this);
+}
 
 // The view window as left, right, bottom, top.
 struct ViewWindow

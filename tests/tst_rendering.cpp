@@ -167,33 +167,55 @@ void tst_Rendering::cornerColours()
 
 void tst_Rendering::objectExtent_data()
 {
+    QTest::addColumn<QSize>("first");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("400x300") << QSize(400, 300);
-    QTest::newRow("200x200") << QSize(200, 200);
-    QTest::newRow("800x200") << QSize(800, 200);
-    QTest::newRow("100x400") << QSize(100, 400);
-    QTest::newRow("odd 333x217") << QSize(333, 217);
+    QTest::newRow("400x300") << QSize() << QSize(400, 300);
+    QTest::newRow("200x200") << QSize() << QSize(200, 200);
+    QTest::newRow("800x200") << QSize() << QSize(800, 200);
+    QTest::newRow("100x400") << QSize() << QSize(100, 400);
+    QTest::newRow("odd 333x217") << QSize() << QSize(333, 217);
+    // Nobody asks for these frames: the canvas must redraw after a resize by itself, also when
+    // it shrinks, which X11 does not follow with an expose.
+    QTest::newRow("shrunk to 200x150") << QSize(400, 300) << QSize(200, 150);
+    QTest::newRow("grown to 400x300") << QSize(200, 150) << QSize(400, 300);
 }
 
 void tst_Rendering::objectExtent()
 {
+    QFETCH(QSize, first);
     QFETCH(QSize, size);
 
-    open(size);
-    const QImage image = grab();
-    const QRect actual = objectExtent(image);
-    const QRectF expected(toPixel(*panel, image, 100, 175), toPixel(*panel, image, 200, 100));
-    const double tolerance = 1.5 * panel->devicePixelRatioF();
-    QVERIFY2(std::abs(actual.left() - expected.left()) <= tolerance
-                     && std::abs(actual.right() + 1 - expected.right()) <= tolerance
-                     && std::abs(actual.top() - expected.top()) <= tolerance
-                     && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance,
-             qPrintable(QStringLiteral("drawn over %1,%2 to %3,%4; expected %5,%6 to %7,%8")
-                                .arg(actual.left()).arg(actual.top())
-                                .arg(actual.right() + 1).arg(actual.bottom() + 1)
-                                .arg(expected.left()).arg(expected.top())
-                                .arg(expected.right()).arg(expected.bottom())));
+    // Where the object's corners land, within a pixel and a half at each edge.
+    const auto misplacement = [this](const QImage &image) {
+        const QRect actual = objectExtent(image);
+        const QRectF expected(toPixel(*panel, image, 100, 175),
+                              toPixel(*panel, image, 200, 100));
+        const double tolerance = 1.5 * panel->devicePixelRatioF();
+        if (std::abs(actual.left() - expected.left()) <= tolerance
+            && std::abs(actual.right() + 1 - expected.right()) <= tolerance
+            && std::abs(actual.top() - expected.top()) <= tolerance
+            && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance) {
+            return QString();
+        }
+        return QStringLiteral("drawn over %1,%2 to %3,%4; expected %5,%6 to %7,%8")
+                .arg(actual.left()).arg(actual.top()).arg(actual.right() + 1)
+                .arg(actual.bottom() + 1).arg(expected.left()).arg(expected.top())
+                .arg(expected.right()).arg(expected.bottom());
+    };
+
+    if (!first.isValid()) {
+        open(size);
+        const QImage image = grab();
+        QVERIFY2(misplacement(image).isEmpty(), qPrintable(misplacement(image)));
+        return;
+    }
+    open(first);
+    QVERIFY(!objectExtent(grab()).isEmpty());
+    panel->resize(size);
+    QImage image;
+    QTRY_VERIFY2(misplacement(image = shownPicture(panel)).isEmpty(),
+                 qPrintable(misplacement(image)));
 }
 
 void tst_Rendering::panMovesObject_data()
@@ -287,17 +309,7 @@ void tst_Rendering::mainWindowShowsObject()
     auto *canvas = window.findChild<GLPanel *>("glcanvas");
     QVERIFY(canvas);
 
-    // X11 hands out the window's pixels; Wayland keeps them to the compositor, and there the
-    // window renders itself.
-    const auto picture = [&] {
-        const QImage whole = QGuiApplication::platformName() == "xcb"
-                ? window.screen()->grabWindow(window.winId()).toImage()
-                : window.grab().toImage();
-        const qreal ratio = whole.width() / qreal(window.width());
-        const QRectF area(QPointF(canvas->mapTo(&window, QPoint())) * ratio,
-                          QSizeF(canvas->size()) * ratio);
-        return whole.copy(area.toAlignedRect()).convertToFormat(QImage::Format_RGB32);
-    };
+    const auto picture = [canvas] { return shownPicture(canvas); };
     QImage image;
     QTRY_VERIFY2(!objectExtent(image = picture()).isEmpty(), "the window shows no object");
     for (const auto &sample : samples()) {

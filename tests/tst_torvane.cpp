@@ -161,10 +161,23 @@ void tst_Torvane::buttons()
     if (!before.isEmpty())
         (canvas->*operations().value(before))();
     auto *toolBar = torvane->findChild<QToolBar *>("mainToolBar");
-    QWidget *button = toolBar->widgetForAction(torvane->findChild<QAction *>(action));
+    QAction *toolBarAction = torvane->findChild<QAction *>(action);
+    QWidget *button = toolBar->widgetForAction(toolBarAction);
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
     COMPARE_WINDOW(viewWindowOf(*canvas), expected);
+
+    // One frame a command: not none, and not a second one after it. The command is triggered
+    // on its own here, as a click also repaints the button, which a composed canvas's window
+    // presents in frames of its own.
+    QSignalSpy frames(canvas, &GLWidget::frameSwapped);
+    while (frames.wait(100)) {
+        // The frames that the click, or the window's first show, asked for.
+    }
+    frames.clear();
+    toolBarAction->trigger();
+    QVERIFY2(frames.wait(), "the command drew no frame");
+    QVERIFY2(!frames.wait(100) && frames.count() == 1, "the command drew more than one frame");
     QCOMPARE(glErrors(*canvas), QStringList());
 }
 
