@@ -1,3 +1,5 @@
+#include "objectpicture.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -136,20 +138,15 @@ private:
     std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c;
 };
 
-// The object's three corners are the only saturated red, green and blue in the window.
 bool showsObject(const QImage &image)
 {
-    bool red = false, green = false, blue = false;
+    ObjectPicture picture;
     for (int y = 0; y < image.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
-            red = red || (r > 180 && g < 60 && b < 60);
-            green = green || (g > 180 && r < 60 && b < 60);
-            blue = blue || (b > 180 && r < 60 && g < 60);
-        }
+        for (int x = 0; x < image.width(); ++x)
+            picture.add(x, y, qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
     }
-    return red && green && blue;
+    return picture.showsObject();
 }
 
 // A display server of the test's own, ended with the test.
