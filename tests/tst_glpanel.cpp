@@ -89,8 +89,6 @@ void tst_GLPanel::resizeFitsView_data()
                              << ViewWindow { 95, 205, -16362.5, 16637.5 };
     QTest::newRow("height 0") << "default" << Sizes { { 400, 0 } }
                               << ViewWindow { -16350, 16650, 96.25, 178.75 };
-    QTest::newRow("both 0") << "default" << Sizes { { 0, 0 } }
-                            << ViewWindow { 95, 205, 82.5, 192.5 };
     QTest::newRow("height 0, no model") << "none" << Sizes { { 400, 0 } }
                                         << ViewWindow { -2395, 2405, -1, 11 };
 }

@@ -15,7 +15,6 @@ private slots:
     void defaultContent();
     void boundingBox_data();
     void boundingBox();
-    void listsAreCopies();
     void fromArray_data();
     void fromArray();
     void mismatchedListsAreRejected();
@@ -63,18 +62,6 @@ void tst_ObjectModel::boundingBox()
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
     model.boundingBox(xMin, xMax, yMin, yMax);
     QCOMPARE(QRectF(QPointF(xMin, yMin), QPointF(xMax, yMax)), box);
-}
-
-void tst_ObjectModel::listsAreCopies()
-{
-    const ObjectModel model;
-    std::vector<Point2d> verts = model.vertexList();
-    std::vector<Color3d> cols = model.colorList();
-    verts[0] = Point2d(-1, -1);
-    cols[0] = Color3d(0.5, 0.5, 0.5);
-
-    QCOMPARE(model.vertexList()[0].x(), 100.0);
-    QCOMPARE(model.colorList()[0].r(), 1.0);
 }
 
 void tst_ObjectModel::fromArray_data()

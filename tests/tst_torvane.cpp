@@ -23,7 +23,6 @@ private slots:
     void window();
     void toolbar_data();
     void toolbar();
-    void presetObjectNameIsKept();
     void buttons_data();
     void buttons();
     void rightClickOffersNoBlankEntry_data();
@@ -113,17 +112,6 @@ void tst_Torvane::toolbar()
     auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(action));
     QVERIFY(button);
     QCOMPARE(button->text(), text);
-}
-
-void tst_Torvane::presetObjectNameIsKept()
-{
-    QMainWindow window;
-    window.setObjectName("viewer");
-    Ui_TorvaneClass ui;
-    ui.setupUi(&window);
-    QCOMPARE(window.objectName(), QString("viewer"));
-    QCOMPARE(window.windowTitle(), QString("Zentrile"));
-    QCOMPARE(ui.actionPanUp->toolTip(), QString("Translate up object image on canvas"));
 }
 
 void tst_Torvane::buttons_data()
