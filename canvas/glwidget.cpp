@@ -43,7 +43,7 @@ public:
                 this, [this] { if (framePending) render(); }, Qt::QueuedConnection);
     }
 
-    QOpenGLContext context;
+    QOpenGLContext *openGLContext() { return &context; }
 
 protected:
     // An expose needs its picture at once.
@@ -78,6 +78,7 @@ private:
     }
 
     GLWidget *canvas;
+    QOpenGLContext context;
     bool initialized = false;
     bool framePending = false;
     QSize sizeSeen;
@@ -134,18 +135,18 @@ GLWidget::~GLWidget()
 
 bool GLWidget::isValid() const
 {
-    return native ? native->context.isValid() : composed->isValid();
+    return native ? native->openGLContext()->isValid() : composed->isValid();
 }
 
 QOpenGLContext *GLWidget::openGLContext() const
 {
-    return native ? &native->context : composed->context();
+    return native ? native->openGLContext() : composed->context();
 }
 
 void GLWidget::makeCurrent()
 {
     if (native)
-        native->context.makeCurrent(native);
+        native->openGLContext()->makeCurrent(native);
     else
         composed->makeCurrent();
 }
@@ -153,7 +154,7 @@ void GLWidget::makeCurrent()
 void GLWidget::doneCurrent()
 {
     if (native)
-        native->context.doneCurrent();
+        native->openGLContext()->doneCurrent();
     else
         composed->doneCurrent();
 }
