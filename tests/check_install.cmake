@@ -12,8 +12,9 @@ set(program "${PREFIX}/bin/zentrile")
 set(entry "${PREFIX}/share/applications/${id}.desktop")
 set(metainfo "${PREFIX}/share/metainfo/${id}.metainfo.xml")
 set(icon "${PREFIX}/share/icons/hicolor/scalable/apps/${id}.svg")
+set(icon128 "${PREFIX}/share/icons/hicolor/128x128/apps/${id}.png")
 set(manual "${PREFIX}/share/man/man1/zentrile.1")
-foreach(path IN ITEMS "${program}" "${entry}" "${metainfo}" "${icon}" "${manual}")
+foreach(path IN ITEMS "${program}" "${entry}" "${metainfo}" "${icon}" "${icon128}" "${manual}")
     if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
         message(FATAL_ERROR "not installed: ${path}")
     endif()
@@ -25,9 +26,10 @@ execute_process(COMMAND "${DESKTOP_FILE_VALIDATE}" "${entry}" RESULT_VARIABLE re
 if(NOT result EQUAL 0 OR NOT output STREQUAL "")
     message(FATAL_ERROR "desktop-file-validate rejects ${entry}:\n${output}")
 endif()
-# --strict: warnings and hints fail too, not only errors, so that they are fixed as they come.
+# --strict: warnings and hints fail too, not only errors, so that they are fixed as they come;
+# --pedantic shows the rest in the log.
 find_program(APPSTREAMCLI appstreamcli REQUIRED)
-execute_process(COMMAND "${APPSTREAMCLI}" validate --no-net --strict "${metainfo}"
+execute_process(COMMAND "${APPSTREAMCLI}" validate --no-net --strict --pedantic "${metainfo}"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "appstreamcli rejects ${metainfo}:\n${output}")
