@@ -19,8 +19,6 @@ private slots:
     void cleanup();
 
     void background();
-    void cornerColours_data();
-    void cornerColours();
     void objectExtent_data();
     void objectExtent();
     void panMovesObject_data();
@@ -142,27 +140,6 @@ void tst_Rendering::background()
     panel->setModel(new ObjectModel({}, {}));
     open(QSize(200, 150));
     QCOMPARE(objectExtent(grab()), QRect());
-}
-
-void tst_Rendering::cornerColours_data()
-{
-    QTest::addColumn<QPointF>("at");
-    QTest::addColumn<QColor>("colour");
-
-    const QStringList names { "white outside", "red corner", "green corner", "blue corner",
-                              "blend" };
-    for (int i = 0; i < names.size(); ++i)
-        QTest::newRow(qPrintable(names[i])) << samples()[i].first << samples()[i].second;
-}
-
-void tst_Rendering::cornerColours()
-{
-    QFETCH(QPointF, at);
-    QFETCH(QColor, colour);
-
-    open(QSize(400, 300));
-    const QImage image = grab();
-    COMPARE_COLOUR(image, toPixel(*panel, image, at.x(), at.y()).toPoint(), colour);
 }
 
 void tst_Rendering::objectExtent_data()
