@@ -1,14 +1,38 @@
-// The start-up floor: zentrile's window put together by hand, with a canvas that draws the
-// default triangle directly. Whatever zentrile needs beyond this is the cost of its own code.
+// The start-up floor: zentrile's window built by hand, with the bare window as its canvas. It
+// answers how soon and how small zentrile could start if its own classes cost nothing.
 
-#include "floorcanvas.h"
+#include "barewindow.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QOpenGLWidget>
 #include <QStatusBar>
 #include <QToolBar>
+
+namespace {
+
+// Wayland compositors do not show a native child window, so there the floor draws through
+// the widget that Qt composes into the window instead, as zentrile does.
+class ComposedCanvas : public QOpenGLWidget
+{
+public:
+    explicit ComposedCanvas(QWidget *parent)
+        : QOpenGLWidget(parent)
+    {
+        setFormat(legacyFormat());
+    }
+
+protected:
+    void paintGL() override
+    {
+        const QSize size = this->size() * devicePixelRatioF();
+        drawTriangle(size.width(), size.height());
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -18,20 +42,20 @@ int main(int argc, char *argv[])
     window.setWindowTitle(QStringLiteral("Zentrile"));
     window.resize(600, 400);
     window.setMenuBar(new QMenuBar(&window));
-
-    auto *toolBar = new QToolBar(&window);
+    auto *toolBar = window.addToolBar(QString());
     for (const char *name : { "Fit", "ZoomIn", "ZoomOut", "PanLeft", "PanRight", "PanDown",
                               "PanUp" }) {
         toolBar->addAction(QString::fromLatin1(name));
     }
-    window.addToolBar(Qt::TopToolBarArea, toolBar);
     window.setStatusBar(new QStatusBar(&window));
 
     auto *central = new QWidget(&window);
     auto *layout = new QHBoxLayout(central);
-    layout->setSpacing(6);
     layout->setContentsMargins(11, 11, 11, 11);
-    layout->addWidget(new FloorCanvas(central));
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        layout->addWidget(QWidget::createWindowContainer(new BareWindow, central));
+    else
+        layout->addWidget(new ComposedCanvas(central));
     window.setCentralWidget(central);
 
     window.show();
