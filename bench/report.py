@@ -18,6 +18,7 @@ import time
 
 FRAME_GOAL = 1.25
 START_UP_GOAL = 1.05
+START_UP_BLOCK = 5
 SERVERS = {"x11": "X11 (Xvfb)", "weston": "Weston"}
 BUILDS = {"qt6": "Qt 6", "qt5": "Qt 5 (XWayland)", "qt6-xwayland": "Qt 6 (XWayland)"}
 
@@ -81,7 +82,12 @@ def frames_table(runs):
 
 
 def paired(startup, name, reference, key):
-    return [a / b for a, b in zip(startup[name][key], startup[reference][key])]
+    """One ratio per block of consecutive rounds, of the two programs' medians there: a single
+    launch varies with the machine's load by more than the goals allow."""
+    ours, theirs = startup[name][key], startup[reference][key]
+    return [statistics.median(ours[i:i + START_UP_BLOCK])
+            / statistics.median(theirs[i:i + START_UP_BLOCK])
+            for i in range(0, len(ours) - START_UP_BLOCK + 1, START_UP_BLOCK)]
 
 
 def goal_rows(runs, startups):
