@@ -153,14 +153,14 @@ def growth_text(runs):
     return "No growth run."
 
 
-def machine_text(runs):
+def machine_text(runs, results):
     qt = sorted({run["qt"] for run in runs})
     renderer = sorted({run["renderer"] for run in runs})
     with open("/proc/cpuinfo") as f:
         model = re.search(r"model name\s*:\s*(.*)", f.read()).group(1)
-    return (f"Last run: {time.strftime('%Y-%m-%d')}, {os.cpu_count()} cores ({model}), "
-            f"Qt {' and '.join(qt)}, renderer {' / '.join(renderer)}, Release builds; "
-            f"load average at the end {os.getloadavg()[0]:.2f}.")
+    day = time.strftime("%Y-%m-%d", time.localtime(os.path.getmtime(results)))
+    return (f"Last run: {day}, {os.cpu_count()} cores ({model}), Qt {' and '.join(qt)}, "
+            f"renderer {' / '.join(renderer)}, Release builds.")
 
 
 def replace_block(path, name, text):
@@ -218,7 +218,7 @@ def main():
         if os.path.exists(path):
             with open(path) as f:
                 startups[server] = json.load(f)
-    blocks = {"machine": machine_text(runs), "goals": goal_rows(runs, startups),
+    blocks = {"machine": machine_text(runs, args.results), "goals": goal_rows(runs, startups),
               "frames": frames_table(runs), "growth": growth_text(runs),
               "start-up": startup_table(startups)}
     for name, text in blocks.items():
