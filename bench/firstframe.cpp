@@ -6,7 +6,7 @@
 // on X11 it also watches Qt putting the window's widgets on the screen, which is a separate
 // step when the canvas has a native window of its own. Once a swapped frame has shown the
 // object and the widgets are on the screen too, it notes the monotonic clock, the process's
-// CPU time and its peak resident size in the file named by ZENTRILE_FIRSTFRAME_OUT and leaves
+// CPU time and its peak resident size (VmHWM) in the file named by ZENTRILE_FIRSTFRAME_OUT and leaves
 // at once, so that nothing done after that frame counts.
 
 #include "objectpicture.h"
@@ -16,13 +16,13 @@
 #include <xcb/xcb.h>
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <string>
 #include <vector>
 
 namespace {
@@ -40,17 +40,6 @@ long long checkingCpuNs = 0;
 int swaps = 0;
 bool objectShown = false;
 bool widgetsShown = false;
-
-long peakResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, 6, "VmHWM:") == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
-}
 
 // Reads the back buffer in bands of rows: one image of the whole frame would raise the very
 // peak we measure.
@@ -88,10 +77,11 @@ void leaveIfComplete()
         return;
     const long long presentedNs = nanoseconds(CLOCK_MONOTONIC);
     const long long cpuNs = nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
-    const long peak = peakResidentKiB();
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
     if (const char *outPath = std::getenv("ZENTRILE_FIRSTFRAME_OUT")) {
         std::ofstream out(outPath);
-        out << presentedNs - checkingNs << ' ' << peak << ' ' << swaps << ' '
+        out << presentedNs - checkingNs << ' ' << usage.ru_maxrss << ' ' << swaps << ' '
             << cpuNs - checkingCpuNs << '\n';
     }
     _exit(0);
@@ -115,16 +105,9 @@ extern "C" void glXSwapBuffers(Display *display, GLXDrawable drawable)
 {
     static const auto swap = real<void (*)(Display *, GLXDrawable)>("glXSwapBuffers");
     ++swaps;
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int width = 0;
-    unsigned int height = 0;
-    unsigned int border = 0;
-    unsigned int depth = 0;
-    const bool shows = XGetGeometry(display, drawable, &root, &x, &y, &width, &height, &border,
-                                    &depth)
-            && backBufferShowsObject(static_cast<int>(width), static_cast<int>(height));
+    XWindowAttributes window {};
+    const bool shows = XGetWindowAttributes(display, drawable, &window)
+            && backBufferShowsObject(window.width, window.height);
     swap(display, drawable);
     // The frame is presented once the server has taken it, not when the call returns.
     XSync(display, False);

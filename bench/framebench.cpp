@@ -35,48 +35,6 @@ const char *const actionNames[] = { "actionZoomIn", "actionZoomOut", "actionPanL
                                     "actionPanRight", "actionPanDown", "actionPanUp",
                                     "actionFit" };
 
-struct Options
-{
-    QSize window;
-    int rounds = 0;
-    int warmUpRounds = 0;
-    int gapMs = 0;
-    int growthCommands = 0;
-    bool composited = false;
-};
-
-bool parseOptions(const QApplication &app, Options &options)
-{
-    QCommandLineParser parser;
-    parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
-                        { "rounds", "Timed rounds of seven pairs.", "n", "20" },
-                        { "warm-up", "Untimed rounds first.", "n", "3" },
-                        { "gap", "Idle milliseconds before each timed frame.", "ms", "0" },
-                        { "growth", "Commands of the growth run after the rounds.", "n",
-                          "0" },
-                        { "composited", "The server composes windows (XWayland): any "
-                                        "placement will do." } });
-    parser.process(app);
-    const QStringList size = parser.value("size").split(QLatin1Char('x'));
-    options.window = QSize(size.value(0).toInt(), size.value(1).toInt());
-    options.rounds = parser.value("rounds").toInt();
-    options.warmUpRounds = parser.value("warm-up").toInt();
-    options.gapMs = parser.value("gap").toInt();
-    options.growthCommands = parser.value("growth").toInt();
-    options.composited = parser.isSet("composited");
-    return !options.window.isEmpty() && options.rounds > 0;
-}
-
-// A window partly off the screen or covered is cheaper to draw on a plain X server, which
-// would flatter whichever side it is. Where the server composes windows (Wayland, XWayland),
-// every window is drawn whole wherever it lies, and Wayland clients cannot place windows.
-bool fullyOnScreen(const QWindow *a, const QWindow *b)
-{
-    const QRect screen = a->screen()->geometry();
-    return screen.contains(a->frameGeometry()) && screen.contains(b->frameGeometry())
-            && !a->frameGeometry().intersects(b->frameGeometry());
-}
-
 // Runs the event loop until one more frame has been swapped, then waits for GL to finish it:
 // the frame is on the screen. Returns the microseconds from the request.
 double timeFrame(const std::function<void()> &request, const int &frames,
@@ -95,9 +53,10 @@ double timeFrame(const std::function<void()> &request, const int &frames,
     return clock.nsecsElapsed() / 1e3;
 }
 
+// Once the allocator has handed back the pages it keeps but no longer uses, which would
+// otherwise hide or fake growth.
 long residentKiB()
 {
-    // Allocator pages freed but kept would hide or fake growth.
     malloc_trim(0);
     std::ifstream statm("/proc/self/statm");
     long size = 0;
@@ -111,14 +70,23 @@ long residentKiB()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Options options;
-    if (!parseOptions(app, options)) {
-        std::fputs("framebench: a window size WxH and at least one round, please\n", stderr);
-        return 2;
-    }
+    QCommandLineParser parser;
+    parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
+                        { "rounds", "Timed rounds of seven pairs.", "n", "30" },
+                        { "gap", "Idle milliseconds before each timed frame.", "ms", "0" },
+                        { "growth", "Commands of the growth run after the rounds.", "n", "0" },
+                        { "composited", "The server composes windows: any placement will do." }
+                      });
+    parser.process(app);
+    const QStringList size = parser.value("size").split(QLatin1Char('x'));
+    const QSize windowSize(size.value(0).toInt(), size.value(1).toInt());
+    const int rounds = parser.value("rounds").toInt();
+    const int gapMs = parser.value("gap").toInt();
+    if (windowSize.isEmpty() || rounds < 1)
+        parser.showHelp(2);
 
     Torvane window;
-    window.resize(options.window);
+    window.resize(windowSize);
     window.move(0, 0);
     window.show();
     auto *canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
@@ -135,9 +103,14 @@ int main(int argc, char *argv[])
     bare.show();
     if (!QTest::qWaitForWindowExposed(&bare))
         qFatal("The bare window never showed");
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !options.composited
-        && !fullyOnScreen(window.windowHandle(), &bare))
+    // A plain X server skips what is covered or off the screen, which would flatter whichever
+    // window it is. Wayland and XWayland draw every window whole wherever it lies.
+    const QRect screen = bare.screen()->geometry();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !parser.isSet("composited")
+        && (!screen.contains(window.frameGeometry()) || !screen.contains(bare.frameGeometry())
+            || window.frameGeometry().intersects(bare.frameGeometry()))) {
         qFatal("The windows overlap or leave the screen; give the screen more room");
+    }
 
     int canvasFrames = 0;
     int bareFrames = 0;
@@ -147,24 +120,23 @@ int main(int argc, char *argv[])
         canvas->makeCurrent();
         glFinish();
     };
-    const auto finishBare = [&bare] { bare.finish(); };
 
     QJsonArray commandUs;
     QJsonArray bareUs;
-    for (int round = -options.warmUpRounds; round < options.rounds; ++round) {
-        if (round == 0) {
-            canvasFrames = 0;
-            bareFrames = 0;
-        }
+    const int warmUpRounds = 3;
+    for (int round = -warmUpRounds; round < rounds; ++round) {
+        if (round == 0)
+            canvasFrames = bareFrames = 0;
         double command = 0.0;
         double reference = 0.0;
         for (QAction *action : actions) {
             // On Wayland a swap waits for the compositor's callback for the frame before; a
             // gap lets that come, so each side times its own frame and not the last one's.
-            QTest::qWait(options.gapMs);
+            QTest::qWait(gapMs);
             command += timeFrame([action] { action->trigger(); }, canvasFrames, finishCanvas);
-            QTest::qWait(options.gapMs);
-            reference += timeFrame([&bare] { bare.requestFrame(); }, bareFrames, finishBare);
+            QTest::qWait(gapMs);
+            reference += timeFrame([&bare] { bare.requestFrame(); }, bareFrames,
+                                   [&bare] { bare.finish(); });
         }
         if (round >= 0) {
             commandUs.append(command / actions.size());
@@ -172,16 +144,15 @@ int main(int argc, char *argv[])
         }
     }
     // A second frame drawn for a command would come after its timed one.
-    QTest::qWait(qMax(options.gapMs, 50));
-    const double timedFrames = options.rounds * actions.size();
+    QTest::qWait(qMax(gapMs, 50));
+    const double timedFrames = rounds * actions.size();
 
     canvas->makeCurrent();
     QJsonObject result {
         { "qt", QString::fromLatin1(qVersion()) },
-        { "platform", QGuiApplication::platformName() },
         { "renderer",
           QString::fromLatin1(reinterpret_cast<const char *>(glGetString(GL_RENDERER))) },
-        { "window", QJsonArray { options.window.width(), options.window.height() } },
+        { "window", QJsonArray { windowSize.width(), windowSize.height() } },
         { "canvas", QJsonArray { canvasSize.width(), canvasSize.height() } },
         { "command_us", commandUs },
         { "bare_us", bareUs },
@@ -190,18 +161,18 @@ int main(int argc, char *argv[])
     };
 
     // Whether a long session holds on to memory: commands, with a resize every hundred.
-    if (options.growthCommands > 0) {
+    if (const int commands = parser.value("growth").toInt()) {
         const long before = residentKiB();
-        for (int i = 0; i < options.growthCommands; ++i) {
+        for (int i = 0; i < commands; ++i) {
             timeFrame([&] { actions[i % actions.size()]->trigger(); }, canvasFrames,
                       finishCanvas);
             if (i % 100 == 99) {
-                window.resize(options.window + QSize(i % 200 == 99 ? 40 : 0, 0));
+                window.resize(windowSize + QSize(i % 200 == 99 ? 40 : 0, 0));
                 QCoreApplication::processEvents();
             }
         }
-        result.insert("growth", QJsonObject { { "commands", options.growthCommands },
-                                              { "kib", static_cast<double>(residentKiB() - before) } });
+        const double grownKiB = residentKiB() - before;
+        result.insert("growth", QJsonObject { { "commands", commands }, { "kib", grownKiB } });
     }
     std::fputs(QJsonDocument(result).toJson().constData(), stdout);
     return 0;
