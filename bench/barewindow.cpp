@@ -1,5 +1,9 @@
 #include "barewindow.h"
 
+namespace {
+
+// The default triangle in immediate mode on a white canvas of the given device size, under
+// the projection of the canvas's fitted view.
 void drawTriangle(int width, int height)
 {
     // The canvas's fitted view of the triangle, (100, 100) to (200, 175) with a 5% margin
@@ -31,6 +35,7 @@ void drawTriangle(int width, int height)
     glEnd();
 }
 
+// The canvas's kind of context: desktop OpenGL with the fixed-function calls.
 QSurfaceFormat legacyFormat()
 {
     QSurfaceFormat format;
@@ -38,6 +43,8 @@ QSurfaceFormat legacyFormat()
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     return format;
 }
+
+} // namespace
 
 BareWindow::BareWindow()
 {

@@ -4,13 +4,6 @@
 #include <QOpenGLContext>
 #include <QWindow>
 
-// The canvas's kind of context: desktop OpenGL with the fixed-function calls.
-QSurfaceFormat legacyFormat();
-
-// The default triangle in immediate mode, under the projection of the canvas's fitted view,
-// on a white canvas of the given device size.
-void drawTriangle(int width, int height);
-
 // The least an OpenGL window can do to show the default triangle: a native window with a
 // context of its own, the three vertices in immediate mode under a fixed projection, no
 // model, no display list, no widgets. What zentrile does beyond this, users wait for.

@@ -7,29 +7,36 @@
 #include <QHBoxLayout>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QOpenGLWidget>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <functional>
+
 namespace {
 
-// Wayland compositors do not show a native child window, so there the floor draws through
-// the widget that Qt composes into the window instead, as zentrile does.
-class ComposedCanvas : public QOpenGLWidget
+// With Qt's Wayland plugin (6.4, under weston) a native child window made before its
+// top-level window is exposed is never exposed itself; made afterwards, it is shown.
+class AfterExposure : public QObject
 {
 public:
-    explicit ComposedCanvas(QWidget *parent)
-        : QOpenGLWidget(parent)
+    AfterExposure(QWindow *window, std::function<void()> action)
+        : QObject(window), action(std::move(action))
     {
-        setFormat(legacyFormat());
+        window->installEventFilter(this);
     }
 
 protected:
-    void paintGL() override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        const QSize size = this->size() * devicePixelRatioF();
-        drawTriangle(size.width(), size.height());
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            QMetaObject::invokeMethod(this, action, Qt::QueuedConnection);
+            watched->removeEventFilter(this);
+        }
+        return false;
     }
+
+private:
+    std::function<void()> action;
 };
 
 } // namespace
@@ -52,12 +59,15 @@ int main(int argc, char *argv[])
     auto *central = new QWidget(&window);
     auto *layout = new QHBoxLayout(central);
     layout->setContentsMargins(11, 11, 11, 11);
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        layout->addWidget(QWidget::createWindowContainer(new BareWindow, central));
-    else
-        layout->addWidget(new ComposedCanvas(central));
     window.setCentralWidget(central);
+    const auto addCanvas = [layout, central] {
+        layout->addWidget(QWidget::createWindowContainer(new BareWindow, central));
+    };
 
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        addCanvas();
     window.show();
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        new AfterExposure(window.windowHandle(), addCanvas);
     return app.exec();
 }

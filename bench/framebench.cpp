@@ -98,6 +98,9 @@ int main(int argc, char *argv[])
 
     const QSize canvasSize = canvas->size() * canvas->devicePixelRatioF();
     BareWindow bare;
+    // On Wayland Qt draws a window's decorations into every frame of its surface; the limit
+    // has none to draw.
+    bare.setFlag(Qt::FramelessWindowHint);
     bare.resize(canvasSize / bare.devicePixelRatio());
     bare.setPosition(window.frameGeometry().right() + 40, 0);
     bare.show();
