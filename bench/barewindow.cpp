@@ -35,22 +35,17 @@ void drawTriangle(int width, int height)
     glEnd();
 }
 
-// The canvas's kind of context: desktop OpenGL with the fixed-function calls.
-QSurfaceFormat legacyFormat()
-{
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    return format;
-}
-
 } // namespace
 
 BareWindow::BareWindow()
 {
+    // The canvas's kind of context: desktop OpenGL with the fixed-function calls.
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
     setSurfaceType(QSurface::OpenGLSurface);
-    setFormat(legacyFormat());
-    context.setFormat(format());
+    setFormat(format);
+    context.setFormat(format);
     context.create();
 }
 
