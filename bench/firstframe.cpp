@@ -1,47 +1,31 @@
-// Preloaded into a program under test (LD_PRELOAD) to time its start-up: the first buffer swap
-// that shows the whole triangle is the first frame in which the user sees the object, so there
-// we note the monotonic clock, the CPU time and the peak resident size, write them to the file
-// named by ZENTRILE_FIRSTFRAME_OUT and leave at once. Leaving keeps the peak from including
-// anything the program does after that frame.
+// How soon after launch does the user see the whole window showing the object, and how much
+// memory has the program taken by then?
 //
-// The first swap alone is not enough: with Qt 5, QGLWidget presents a frame at its initial
-// 100 x 30 before the layout has sized it, and that frame shows a corner of the triangle in an
-// otherwise black window.
+// Preloaded (LD_PRELOAD) into the program under test. It watches every buffer swap
+// (glXSwapBuffers on X11, eglSwapBuffers on Wayland) and reads the frame back before it goes;
+// on X11 it also watches Qt putting the window's widgets on the screen, which is a separate
+// step when the canvas has a native window of its own. Once a swapped frame has shown the
+// object and the widgets are on the screen too, it notes the monotonic clock, the process's
+// CPU time and its peak resident size (VmHWM) in the file named by ZENTRILE_FIRSTFRAME_OUT and leaves
+// at once, so that nothing done after that frame counts.
 
+#include "objectpicture.h"
+
+#include <GL/gl.h>
 #include <GL/glx.h>
-#include <X11/Xutil.h>
+#include <xcb/xcb.h>
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <string>
+#include <vector>
 
 namespace {
-
-long peakResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    const std::string key = "VmHWM:";
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, key.size(), key) == 0)
-            return std::stol(line.substr(key.size()));
-    }
-    return -1;
-}
-
-// One colour channel of an image pixel, scaled to 0..255.
-int channel(unsigned long pixel, unsigned long mask)
-{
-    if (mask == 0)
-        return 0;
-    const int shift = __builtin_ctzl(mask);
-    return static_cast<int>(((pixel & mask) >> shift) * 255 / (mask >> shift));
-}
 
 long long nanoseconds(clockid_t clock)
 {
@@ -50,85 +34,122 @@ long long nanoseconds(clockid_t clock)
     return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-// Whether a pixel is nearly pure red, green or blue, which only the triangle's corners are;
-// sets the matching flag.
-void notePureColour(unsigned long pixel, const unsigned long masks[3], bool seen[3])
-{
-    int value[3];
-    for (int c = 0; c < 3; ++c)
-        value[c] = channel(pixel, masks[c]);
-    for (int c = 0; c < 3; ++c) {
-        if (value[c] >= 204 && value[(c + 1) % 3] < 64 && value[(c + 2) % 3] < 64)
-            seen[c] = true;
-    }
-}
+// Reading frames back is our work, not the program's, so its time is taken off.
+long long checkingNs = 0;
+long long checkingCpuNs = 0;
+int swaps = 0;
+bool objectShown = false;
+bool widgetsShown = false;
 
-// Reads the presented frame back from the server a band of rows at a time: one image of the
-// whole window would raise the very peak we measure by a megabyte.
-bool showsObject(Display *display, GLXDrawable drawable)
+// Reads the back buffer in bands of rows: one image of the whole frame would raise the very
+// peak we measure.
+bool backBufferShowsObject(int width, int height)
 {
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int width = 0;
-    unsigned int height = 0;
-    unsigned int border = 0;
-    unsigned int depth = 0;
-    if (!XGetGeometry(display, drawable, &root, &x, &y, &width, &height, &border, &depth))
-        return false;
-    const unsigned int bandRows = 8;
-    bool seen[] = { false, false, false };
-    for (unsigned int top = 0; top < height; top += bandRows) {
-        const unsigned int rows = std::min(bandRows, height - top);
-        XImage *band = XGetImage(display, drawable, 0, static_cast<int>(top), width, rows,
-                                 AllPlanes, ZPixmap);
-        if (!band)
-            return false;
-        const unsigned long masks[] = { band->red_mask, band->green_mask, band->blue_mask };
-        for (unsigned int row = 0; row < rows; ++row) {
-            for (unsigned int column = 0; column < width; ++column) {
-                notePureColour(XGetPixel(band, static_cast<int>(column), static_cast<int>(row)),
-                               masks, seen);
+    // Drawing the frame is the program's work, which the swap would wait for anyway; only
+    // reading it back is ours, and only this thread does that.
+    glFinish();
+    const long long startNs = nanoseconds(CLOCK_MONOTONIC);
+    const long long startCpuNs = nanoseconds(CLOCK_THREAD_CPUTIME_ID);
+    const int bandRows = 8;
+    std::vector<unsigned char> band(4 * static_cast<std::size_t>(width) * bandRows);
+    ObjectPicture picture;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int bottom = 0; bottom < height; bottom += bandRows) {
+        const int rows = std::min(bandRows, height - bottom);
+        glReadPixels(0, bottom, width, rows, GL_RGBA, GL_UNSIGNED_BYTE, band.data());
+        for (int row = 0; row < rows; ++row) {
+            for (int x = 0; x < width; ++x) {
+                const unsigned char *p = &band[4 * (static_cast<std::size_t>(row) * width + x)];
+                picture.add(x, height - 1 - bottom - row, p[0], p[1], p[2]);
             }
         }
-        XDestroyImage(band);
     }
-    return seen[0] && seen[1] && seen[2];
+    checkingNs += nanoseconds(CLOCK_MONOTONIC) - startNs;
+    checkingCpuNs += nanoseconds(CLOCK_THREAD_CPUTIME_ID) - startCpuNs;
+    return picture.showsObject();
 }
+
+// Call once the frame is presented: writes the figures and ends the process when the whole
+// window has been shown.
+void leaveIfComplete()
+{
+    if (!objectShown || !widgetsShown)
+        return;
+    const long long presentedNs = nanoseconds(CLOCK_MONOTONIC);
+    const long long cpuNs = nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    if (const char *outPath = std::getenv("ZENTRILE_FIRSTFRAME_OUT")) {
+        std::ofstream out(outPath);
+        out << presentedNs - checkingNs << ' ' << usage.ru_maxrss << ' ' << swaps << ' '
+            << cpuNs - checkingCpuNs << '\n';
+    }
+    _exit(0);
+}
+
+template<typename Function>
+Function real(const char *name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+// EGL's few names used here, so that the library needs no EGL headers to build.
+using EGLBoolean = unsigned int;
+using EGLint = std::int32_t;
+constexpr EGLint EGL_HEIGHT = 0x3056;
+constexpr EGLint EGL_WIDTH = 0x3057;
 
 } // namespace
 
 extern "C" void glXSwapBuffers(Display *display, GLXDrawable drawable)
 {
-    using SwapBuffers = void (*)(Display *, GLXDrawable);
-    static const auto realSwapBuffers =
-            reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
-    realSwapBuffers(display, drawable);
-
-    const char *outPath = std::getenv("ZENTRILE_FIRSTFRAME_OUT");
-    if (!outPath)
-        return;
-    // Time spent reading back frames that turn out incomplete is ours, not the program's.
-    static long long checkingNs = 0;
-    static long long checkingCpuNs = 0;
-    static int swaps = 0;
+    static const auto swap = real<void (*)(Display *, GLXDrawable)>("glXSwapBuffers");
     ++swaps;
-    // The frame is presented once the server has taken the image, not when the call returns.
+    XWindowAttributes window {};
+    const bool shows = XGetWindowAttributes(display, drawable, &window)
+            && backBufferShowsObject(window.width, window.height);
+    swap(display, drawable);
+    // The frame is presented once the server has taken it, not when the call returns.
     XSync(display, False);
-    const long long presentedNs = nanoseconds(CLOCK_MONOTONIC);
-    // All threads' CPU time, llvmpipe's included: much steadier than the clock on a busy
-    // machine, so it tells whether a slower start-up did more work or only waited longer.
-    const long long cpuNs = nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
-    const long peak = peakResidentKiB();
-    if (!showsObject(display, drawable)) {
-        checkingNs += nanoseconds(CLOCK_MONOTONIC) - presentedNs;
-        checkingCpuNs += nanoseconds(CLOCK_PROCESS_CPUTIME_ID) - cpuNs;
-        return;
-    }
-    {
-        std::ofstream out(outPath);
-        out << presentedNs - checkingNs << ' ' << peak << ' ' << swaps << ' '
-            << cpuNs - checkingCpuNs << '\n';
-    }
-    _exit(0);
+    objectShown = objectShown || shows;
+    leaveIfComplete();
+}
+
+// Qt's X11 backing store puts the window's widgets on the screen through shared memory.
+extern "C" xcb_void_cookie_t xcb_shm_put_image(xcb_connection_t *c, xcb_drawable_t drawable,
+                                               xcb_gcontext_t gc, uint16_t totalWidth,
+                                               uint16_t totalHeight, uint16_t srcX,
+                                               uint16_t srcY, uint16_t srcWidth,
+                                               uint16_t srcHeight, int16_t dstX, int16_t dstY,
+                                               uint8_t depth, uint8_t format, uint8_t sendEvent,
+                                               uint32_t shmseg, uint32_t offset)
+{
+    static const auto put = real<decltype(&xcb_shm_put_image)>("xcb_shm_put_image");
+    const xcb_void_cookie_t cookie =
+            put(c, drawable, gc, totalWidth, totalHeight, srcX, srcY, srcWidth, srcHeight,
+                dstX, dstY, depth, format, sendEvent, shmseg, offset);
+    // A round trip: the server has drawn the image once it answers.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    widgetsShown = true;
+    leaveIfComplete();
+    return cookie;
+}
+
+// On Wayland the Qt 6 canvas is composed into the window, so one swap shows all of it.
+extern "C" EGLBoolean eglSwapBuffers(void *display, void *surface)
+{
+    static const auto swap = real<decltype(&eglSwapBuffers)>("eglSwapBuffers");
+    using QuerySurface = EGLBoolean (*)(void *, void *, EGLint, EGLint *);
+    static const auto eglQuerySurface = real<QuerySurface>("eglQuerySurface");
+    ++swaps;
+    EGLint width = 0;
+    EGLint height = 0;
+    const bool shows = eglQuerySurface(display, surface, EGL_WIDTH, &width)
+            && eglQuerySurface(display, surface, EGL_HEIGHT, &height)
+            && backBufferShowsObject(width, height);
+    const EGLBoolean swapped = swap(display, surface);
+    objectShown = objectShown || shows;
+    widgetsShown = widgetsShown || shows;
+    leaveIfComplete();
+    return swapped;
 }
