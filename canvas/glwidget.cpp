@@ -115,8 +115,9 @@ private:
 GLWidget::GLWidget(QWidget *parent)
     : QWidget(parent)
 {
-    // Wayland compositors do not reliably show a native child window: under weston it is never
-    // exposed. There the canvas keeps to the composed widget.
+    // Wayland does not show a native child window reliably: under weston one made before its
+    // top-level window is exposed never is, and one made after is lost once the top-level
+    // window is hidden and shown again. There the canvas keeps to the composed widget.
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         native = new NativeSurface(this);
         surfaceWidget = createWindowContainer(native, this);
