@@ -3,13 +3,12 @@
 
 #include "model/objectmodel.h"
 
-#include <QScreen>
 #include <QtTest>
 
 #include <memory>
 
-// Checks what reaches the framebuffer. Positions are worked out in fractions of the grabbed
-// image, so the same cases hold at any device pixel ratio.
+// Checks what reaches the screen. Positions are worked out in fractions of the picture, so the
+// same cases hold at any device pixel ratio.
 class tst_Rendering : public QObject
 {
     Q_OBJECT
@@ -31,7 +30,6 @@ private slots:
 
 private:
     void open(const QSize &size);
-    QImage grab();
     QRect objectExtent(const QImage &image) const;
 
     TestPanel *panel = nullptr;
@@ -117,11 +115,6 @@ void tst_Rendering::open(const QSize &size)
     QVERIFY2(showWithContext(*panel), "no OpenGL context for the canvas");
 }
 
-QImage tst_Rendering::grab()
-{
-    return panel->grabFrame().convertToFormat(QImage::Format_RGB32);
-}
-
 QRect tst_Rendering::objectExtent(const QImage &image) const
 {
     QRect extent;
@@ -139,7 +132,7 @@ void tst_Rendering::background()
 {
     panel->setModel(new ObjectModel({}, {}));
     open(QSize(200, 150));
-    QCOMPARE(objectExtent(grab()), QRect());
+    QCOMPARE(objectExtent(panel->grabFrame()), QRect());
 }
 
 void tst_Rendering::objectExtent_data()
@@ -183,12 +176,12 @@ void tst_Rendering::objectExtent()
 
     if (!first.isValid()) {
         open(size);
-        const QImage image = grab();
+        const QImage image = panel->grabFrame();
         QVERIFY2(misplacement(image).isEmpty(), qPrintable(misplacement(image)));
         return;
     }
     open(first);
-    QVERIFY(!objectExtent(grab()).isEmpty());
+    QVERIFY(!objectExtent(panel->grabFrame()).isEmpty());
     panel->resize(size);
     QImage image;
     QTRY_VERIFY2(misplacement(image = shownPicture(panel)).isEmpty(),
@@ -216,9 +209,9 @@ void tst_Rendering::panMovesObject()
     // Shrink the object first so that a pan moves all of it within the canvas.
     for (int i = 0; i < 3; ++i)
         panel->zoomOut();
-    const QRectF before = objectExtent(grab());
+    const QRectF before = objectExtent(panel->grabFrame());
     (panel->*operations().value(pan))();
-    const QImage image = grab();
+    const QImage image = panel->grabFrame();
     const QRectF after = objectExtent(image);
     // In fractions of the canvas, give or take a device pixel at each edge: a pan by a fraction
     // of a pixel moves where the edges round.
@@ -251,7 +244,7 @@ void tst_Rendering::pictureOutlivesContextChanges()
     QFETCH(QString, change);
 
     open(QSize(400, 300));
-    const QRect fitted = objectExtent(grab());
+    const QRect fitted = objectExtent(panel->grabFrame());
     QVERIFY(!fitted.isEmpty());
 
     if (change == "hidden canvas") {
@@ -273,7 +266,7 @@ void tst_Rendering::pictureOutlivesContextChanges()
         QVERIFY(QTest::qWaitForWindowExposed(host.get()));
         QVERIFY(QTest::qWaitFor([this] { return panel->isValid(); }));
     }
-    QCOMPARE(objectExtent(grab()), fitted);
+    QCOMPARE(objectExtent(panel->grabFrame()), fitted);
 }
 
 // What the display server shows of the real main window, not only what the canvas rendered:
@@ -300,7 +293,7 @@ void tst_Rendering::mainWindowShowsObject()
 void tst_Rendering::paintsCompileListOnce()
 {
     open(QSize(200, 150));
-    QVERIFY(!objectExtent(grab()).isEmpty());
+    QVERIFY(!objectExtent(panel->grabFrame()).isEmpty());
 
     panel->makeCurrent();
     GLuint list = 0;
@@ -313,20 +306,20 @@ void tst_Rendering::paintsCompileListOnce()
     glEndList();
     panel->doneCurrent();
 
-    QCOMPARE(objectExtent(grab()), QRect());
+    QCOMPARE(objectExtent(panel->grabFrame()), QRect());
 }
 
 void tst_Rendering::newModelIsRecompiled()
 {
     open(QSize(400, 300));
-    const QImage first = grab();
+    const QImage first = panel->grabFrame();
     const QPointF centroid = toPixel(*panel, first, 150, 125);
     COMPARE_COLOUR(first, centroid.toPoint(), QColor(85, 85, 85));
 
     // Same place, one colour: only a fresh list can show it.
     const std::vector<Color3d> yellow(3, Color3d(1, 1, 0));
     panel->setModel(new ObjectModel(ObjectModel().vertexList(), yellow));
-    const QImage second = grab();
+    const QImage second = panel->grabFrame();
     COMPARE_COLOUR(second, centroid.toPoint(), QColor(255, 255, 0));
 
     // The first list was released: only one remains.
