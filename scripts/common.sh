@@ -21,6 +21,23 @@ use_runtime_dir()
     fi
 }
 
+# leave_the_session NAME: nothing of the desktop session the script may be started from (its
+# displays, scale, theme or GPU), Mesa's software OpenGL, and a private runtime folder. The
+# script's servers are stopped and the folder removed however it ends.
+leave_the_session()
+{
+    unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET XDG_SESSION_TYPE XDG_CURRENT_DESKTOP \
+          XDG_SESSION_DESKTOP DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME \
+          QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR \
+          QT_ENABLE_HIGHDPI_SCALING QT_SCALE_FACTOR_ROUNDING_POLICY QT_FONT_DPI \
+          QT_WAYLAND_DECORATION
+    export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe __GLX_VENDOR_LIBRARY_NAME=mesa
+    XDG_RUNTIME_DIR=$(mktemp -d "${TMPDIR:-/tmp}/zentrile-$1.XXXXXX")
+    export XDG_RUNTIME_DIR
+    trap 'stop_servers; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+    trap 'exit 130' INT TERM HUP
+}
+
 # Display servers of a script's own, which return once the server accepts clients.
 # stop_servers ends them all and belongs in the script's exit trap.
 server_pids=""
