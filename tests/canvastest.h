@@ -19,6 +19,8 @@ public:
     using GLPanel::paintGL;
     using GLPanel::resizeGL;
 
+    // Asks for a frame as Qt itself does, and waits until it has reached the screen.
+    bool drawFrame();
     // Draws a frame and returns the canvas as the user then sees it.
     QImage grabFrame();
 };
@@ -85,15 +87,22 @@ inline QImage shownPicture(QWidget *widget)
 // the suite runs at.
 constexpr int stageMargin = 8;
 
-// A window that holds the canvas inside a border of its key colour, by which shownPicture finds
-// it on Wayland. Owned by the test; the canvas is owned by it.
+// Fills the widget with a key colour around its children, by which shownPicture finds them on
+// Wayland.
+inline void fillWithKey(QWidget *widget, const QColor &key = Qt::magenta)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, key);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// A window that holds the canvas inside a border of its key colour. Owned by the test; the
+// canvas is owned by it.
 inline std::unique_ptr<QWidget> makeStage(QWidget *canvas, const QColor &key = Qt::magenta)
 {
     auto stage = std::make_unique<QWidget>();
-    QPalette palette = stage->palette();
-    palette.setColor(QPalette::Window, key);
-    stage->setPalette(palette);
-    stage->setAutoFillBackground(true);
+    fillWithKey(stage.get(), key);
     canvas->setParent(stage.get());
     canvas->move(stageMargin, stageMargin);
     return stage;
@@ -106,15 +115,29 @@ inline void resizeOnStage(QWidget *canvas, const QSize &size)
     canvas->resize(size);
 }
 
-inline QImage TestPanel::grabFrame()
+inline bool TestPanel::drawFrame()
 {
     QSignalSpy swapped(this, &GLWidget::frameSwapped);
-    update();
+    static_cast<QWidget *>(this)->update();
     if (!swapped.wait(10000)) {
         qWarning("No frame reached the screen");
-        return QImage();
+        return false;
     }
-    return shownPicture(this);
+    return true;
+}
+
+inline QImage TestPanel::grabFrame()
+{
+    return drawFrame() ? shownPicture(this) : QImage();
+}
+
+// Lets the frames already asked for come, then forgets them, so that the spy counts only
+// what follows.
+inline void settle(QSignalSpy &frames)
+{
+    while (frames.wait(100)) {
+    }
+    frames.clear();
 }
 
 // The view window as left, right, bottom, top.

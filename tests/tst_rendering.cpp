@@ -297,11 +297,7 @@ void tst_Rendering::mainWindowShowsObject()
     Torvane window;
     auto *canvas = window.findChild<GLPanel *>("glcanvas");
     QVERIFY(canvas);
-    QWidget *around = canvas->parentWidget();
-    QPalette palette = around->palette();
-    palette.setColor(QPalette::Window, Qt::magenta);
-    around->setPalette(palette);
-    around->setAutoFillBackground(true);
+    fillWithKey(canvas->parentWidget());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
