@@ -74,8 +74,25 @@ inline QImage shownPicture(QWidget *widget)
             }
         }
         if (top < screen.height()) {
-            const QPoint at = QPoint(left, top) + (QPointF(widget->pos()) * ratio).toPoint();
-            return screen.copy(QRect(at, size));
+            // From a little before where the widget should start, where the key colour ends
+            // towards its middle: the window's edges may cover or blend a row or column of it.
+            const QPoint origin(left, top);
+            const QPoint middle = origin + (QPointF(widget->geometry().center()) * ratio).toPoint();
+            const QPoint before = origin + (QPointF(widget->pos() - QPoint(3, 3)) * ratio).toPoint();
+            const auto edge = [&](QPoint p, const QPoint &step, int steps) {
+                for (bool inKey = false; steps-- > 0; p += step) {
+                    if (screen.pixel(p) == key)
+                        inKey = true;
+                    else if (inKey)
+                        break;
+                }
+                return p;
+            };
+            const int x = edge(QPoint(before.x(), middle.y()), QPoint(1, 0),
+                               middle.x() - before.x()).x();
+            const int y = edge(QPoint(middle.x(), before.y()), QPoint(0, 1),
+                               middle.y() - before.y()).y();
+            return screen.copy(QRect(QPoint(x, y), size));
         }
         QTest::qWait(20);
     } while (clock.elapsed() < 5000);
@@ -108,11 +125,13 @@ inline std::unique_ptr<QWidget> makeStage(QWidget *canvas, const QColor &key = Q
     return stage;
 }
 
-// Gives the canvas that size, and its stage the room for it and the border.
+// Gives the canvas that size, and its stage the room for all it holds and the border.
 inline void resizeOnStage(QWidget *canvas, const QSize &size)
 {
-    canvas->parentWidget()->resize(size + 2 * QSize(stageMargin, stageMargin));
     canvas->resize(size);
+    QWidget *stage = canvas->parentWidget();
+    const QRect held = stage->childrenRect();
+    stage->resize(QSize(held.right(), held.bottom()) + QSize(stageMargin + 1, stageMargin + 1));
 }
 
 inline bool TestPanel::drawFrame()
@@ -228,6 +247,16 @@ inline QPointF toPixel(const GLPanel &canvas, const QImage &image, double x, dou
                    (w.top - y) / (w.top - w.bottom) * image.height());
 }
 
+// Keeps a picture that failed a check for a look; returns where.
+inline QString savedForALook(const QImage &image)
+{
+    QString name = QStringLiteral("zentrile-%1-%2.png")
+                           .arg(QTest::currentTestFunction(), QTest::currentDataTag());
+    const QString file = QDir::temp().filePath(name.replace(' ', '_'));
+    image.save(file);
+    return file;
+}
+
 // Whether the picture shows the default object where the canvas's view window puts it, within
 // a pixel and a half at each edge, as far as it lies on the canvas. Says what is wrong, or
 // nothing.
@@ -245,10 +274,7 @@ inline QString misplacement(const GLPanel &canvas, const QImage &image)
         && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance) {
         return QString();
     }
-    QString name = QStringLiteral("zentrile-%1-%2.png")
-                           .arg(QTest::currentTestFunction(), QTest::currentDataTag());
-    const QString file = QDir::temp().filePath(name.replace(' ', '_'));
-    image.save(file);
+    const QString file = savedForALook(image);
     return QStringLiteral("on %1x%2 drawn over %3,%4 to %5,%6; expected %7,%8 to %9,%10; "
                           "picture in %11")
             .arg(image.width()).arg(image.height())

@@ -21,13 +21,8 @@ private slots:
     void background();
     void objectExtent_data();
     void objectExtent();
-    void panMovesObject_data();
-    void panMovesObject();
-    void pictureOutlivesContextChanges_data();
-    void pictureOutlivesContextChanges();
-    void otherCanvasesLeavePictureAlone_data();
-    void otherCanvasesLeavePictureAlone();
-    void commandRightAfterResizeHolds();
+    void pictureSurvivesChanges_data();
+    void pictureSurvivesChanges();
     void mainWindowShowsObject();
     void paintsCompileListOnce();
     void newModelIsRecompiled();
@@ -54,12 +49,9 @@ bool colourMatches(const QImage &image, const QPoint &at, const QColor &expected
         && std::abs(actual.blue() - expected.blue()) <= tolerance) {
         return true;
     }
-    QString name = QStringLiteral("zentrile-%1-%2.png")
-                           .arg(QTest::currentTestFunction(), QTest::currentDataTag());
-    const QString file = QDir::temp().filePath(name.replace(' ', '_'));
-    image.save(file);
     *message = QStringLiteral("pixel (%1, %2): expected %3, got %4; image saved to %5")
-                       .arg(at.x()).arg(at.y()).arg(expected.name(), actual.name(), file);
+                       .arg(at.x()).arg(at.y())
+                       .arg(expected.name(), actual.name(), savedForALook(image));
     return false;
 }
 
@@ -68,21 +60,6 @@ bool colourMatches(const QImage &image, const QPoint &at, const QColor &expected
         QString message;                                                                    \
         QVERIFY2(colourMatches((image), (at), (expected), &message), qPrintable(message));  \
     } while (false)
-
-// Points of the default object and the colours expected there: just inside each corner,
-// weighted 0.9 towards it, the centroid, and the background outside.
-const QList<QPair<QPointF, QColor>> &samples()
-{
-    static const QPointF red(100, 100), green(200, 100), blue(150, 175);
-    static const QList<QPair<QPointF, QColor>> points {
-        { QPointF(110, 170), QColor(255, 255, 255) },
-        { red * 0.9 + (green + blue) * 0.05, QColor(230, 13, 13) },
-        { green * 0.9 + (red + blue) * 0.05, QColor(13, 230, 13) },
-        { blue * 0.9 + (red + green) * 0.05, QColor(13, 13, 230) },
-        { (red + green + blue) / 3, QColor(85, 85, 85) },
-    };
-    return points;
-}
 
 } // namespace
 
@@ -144,72 +121,45 @@ void tst_Rendering::objectExtent()
         QVERIFY2(misplacement(*panel, image).isEmpty(), qPrintable(misplacement(*panel, image)));
         return;
     }
-    open(first);
-    QVERIFY(!drawnArea(panel->grabFrame()).isEmpty());
+    // weston places a window where its first size fits on the output, so the window starts
+    // at the larger size.
+    open(size.expandedTo(first));
+    resizeOnStage(panel, first);
+    VERIFY_SHOWN(panel);
     resizeOnStage(panel, size);
     VERIFY_SHOWN(panel);
 }
 
-void tst_Rendering::panMovesObject_data()
-{
-    QTest::addColumn<QString>("pan");
-    QTest::addColumn<QPointF>("shift");
-
-    // Shifts in fractions of the canvas; image y grows downwards.
-    QTest::newRow("panLeft") << "panLeft" << QPointF(-0.1, 0);
-    QTest::newRow("panRight") << "panRight" << QPointF(0.1, 0);
-    QTest::newRow("panDown") << "panDown" << QPointF(0, 0.1);
-    QTest::newRow("panUp") << "panUp" << QPointF(0, -0.1);
-}
-
-void tst_Rendering::panMovesObject()
-{
-    QFETCH(QString, pan);
-    QFETCH(QPointF, shift);
-
-    open(QSize(400, 300));
-    // Shrink the object first so that a pan moves all of it within the canvas.
-    for (int i = 0; i < 3; ++i)
-        panel->zoomOut();
-    const QRectF before = drawnArea(panel->grabFrame());
-    (panel->*operations().value(pan))();
-    const QImage image = panel->grabFrame();
-    const QRectF after = drawnArea(image);
-    // In fractions of the canvas, give or take a device pixel at each edge: a pan by a fraction
-    // of a pixel moves where the edges round.
-    const QSizeF canvas = image.size();
-    const QPointF moved((after.center().x() - before.center().x()) / canvas.width(),
-                        (after.center().y() - before.center().y()) / canvas.height());
-    const QSizeF grown((after.width() - before.width()) / canvas.width(),
-                       (after.height() - before.height()) / canvas.height());
-    const double pixel = 2.5 / std::min(canvas.width(), canvas.height());
-    QVERIFY2(std::abs(moved.x() - shift.x()) <= pixel && std::abs(moved.y() - shift.y()) <= pixel
-                     && std::abs(grown.width()) <= pixel && std::abs(grown.height()) <= pixel,
-             qPrintable(QStringLiteral("moved by (%1, %2) and grew by (%3, %4) of the canvas; "
-                                       "expected (%5, %6) and no growth")
-                                .arg(moved.x()).arg(moved.y()).arg(grown.width())
-                                .arg(grown.height()).arg(shift.x()).arg(shift.y())));
-}
-
-void tst_Rendering::pictureOutlivesContextChanges_data()
+void tst_Rendering::pictureSurvivesChanges_data()
 {
     QTest::addColumn<QString>("change");
 
     QTest::newRow("commands on a canvas never shown") << "hidden canvas";
     QTest::newRow("moved into another window") << "moved";
     QTest::newRow("window hidden and shown again") << "hidden window";
+    QTest::newRow("shrunk after another canvas was dropped") << "dropped canvas";
+    QTest::newRow("shrunk with a second canvas beside it") << "second canvas";
+    QTest::newRow("zoomOut right after a resize") << "command after resize";
 }
 
-// The fitted picture must stay as it was: another canvas without a context must not load its
-// view into ours, a context that Qt replaces must get the list and the view again, and a
-// window shown again must show its canvas again.
-void tst_Rendering::pictureOutlivesContextChanges()
+// The canvas shows its object where its view window puts it after each change: another canvas
+// must not disturb its context or the frames it presents, a context that Qt replaces must get
+// the list and the view again, and a window shown again must show its canvas again.
+void tst_Rendering::pictureSurvivesChanges()
 {
     QFETCH(QString, change);
 
-    open(QSize(400, 300));
-    const QRect fitted = drawnArea(panel->grabFrame());
-    QVERIFY(!fitted.isEmpty());
+    // In the same window, where neither can cover the other.
+    TestPanel *second = nullptr;
+    if (change == "second canvas") {
+        second = new TestPanel(stage.get());
+        second->setModel(new ObjectModel);
+        second->setGeometry(2 * stageMargin + 560, stageMargin, 300, 200);
+    }
+    open(QSize(560, 380));
+    if (second)
+        VERIFY_SHOWN(second);
+    QVERIFY(!drawnArea(panel->grabFrame()).isEmpty());
 
     if (change == "hidden canvas") {
         TestPanel hidden;
@@ -220,72 +170,36 @@ void tst_Rendering::pictureOutlivesContextChanges()
             hidden.panLeft();
         }
     } else if (change == "moved") {
-        // Same size, so that no resize follows the new context.
         host = makeStage(panel, Qt::cyan);
-        resizeOnStage(panel, QSize(400, 300));
-        panel->show();
+        resizeOnStage(panel, QSize(560, 380));
         host->show();
         QVERIFY(QTest::qWaitForWindowExposed(host.get()));
         QVERIFY(QTest::qWaitFor([this] { return panel->isValid(); }));
-    } else {
+    } else if (change == "hidden window") {
         stage->hide();
-        QTRY_VERIFY(!stage->isVisible());
         stage->show();
         QVERIFY(QTest::qWaitForWindowExposed(stage.get()));
-    }
-    QImage image;
-    QTRY_COMPARE(drawnArea(image = shownPicture(panel)), fitted);
-}
-
-void tst_Rendering::otherCanvasesLeavePictureAlone_data()
-{
-    QTest::addColumn<QString>("other");
-
-    QTest::newRow("dropped without being shown") << "dropped";
-    QTest::newRow("shown beside it") << "shown";
-}
-
-// Each canvas keeps its own picture while others come and go: the shown one is shrunk, which
-// needs a new frame at the new size, after another canvas was made. Two canvases shown at
-// once share a window, where neither can cover the other.
-void tst_Rendering::otherCanvasesLeavePictureAlone()
-{
-    QFETCH(QString, other);
-
-    open(QSize(560, 380));
-    QVERIFY(!drawnArea(panel->grabFrame()).isEmpty());
-    TestPanel *second = nullptr;
-    if (other == "dropped") {
+    } else if (change == "dropped canvas") {
         std::unique_ptr<Torvane> dropped(new Torvane);
-    } else {
-        second = new TestPanel(stage.get());
-        second->setModel(new ObjectModel);
-        second->setGeometry(QRect(QPoint(2 * stageMargin + 560, stageMargin), QSize(300, 200)));
-        stage->resize(stage->size() + QSize(stageMargin + 300, 0));
-        second->show();
-        QVERIFY(QTest::qWaitFor([second] { return second->isValid(); }));
-        VERIFY_SHOWN(second);
-    }
-    panel->resize(420, 280);
-    VERIFY_SHOWN(panel);
-    if (second) {
+        dropped.reset();
+        panel->resize(420, 280);
+    } else if (second) {
+        panel->resize(420, 280);
         second->resize(200, 150);
         VERIFY_SHOWN(second);
-        VERIFY_SHOWN(panel);
+    } else {
+        // Once the canvas knows its new size, but before the frame for it.
+        panel->resize(500, 350);
+        const ViewWindow fitted = viewWindowOf(*panel);
+        panel->zoomOut();
+        QVERIFY(panel->drawFrame());
+        const double cx = (fitted.left + fitted.right) / 2;
+        const double cy = (fitted.bottom + fitted.top) / 2;
+        const double w = (fitted.right - fitted.left) * 1.1;
+        const double h = (fitted.top - fitted.bottom) * 1.1;
+        COMPARE_WINDOW(viewWindowOf(*panel),
+                       (ViewWindow { cx - w / 2, cx + w / 2, cy - h / 2, cy + h / 2 }));
     }
-}
-
-// A command that comes after the canvas learnt its new size, but before the frame for it, acts
-// on the view fitted to that size; the frame must not refit it.
-void tst_Rendering::commandRightAfterResizeHolds()
-{
-    open(QSize(560, 380));
-    QVERIFY(!drawnArea(panel->grabFrame()).isEmpty());
-    panel->resize(500, 350);
-    panel->zoomOut();
-    panel->grabFrame();
-    const ViewWindow zoomedOut { 85.179, 214.821, 92.125, 182.875 };
-    COMPARE_WINDOW(viewWindowOf(*panel), zoomedOut);
     VERIFY_SHOWN(panel);
 }
 
@@ -311,12 +225,8 @@ void tst_Rendering::mainWindowShowsObject()
         }
         return picture.showsObject();
     };
-    QImage image;
-    QTRY_VERIFY2(showsObject(image = shownPicture(canvas)), "the window shows no object");
-    for (const auto &sample : samples()) {
-        const QPointF at = toPixel(*canvas, image, sample.first.x(), sample.first.y());
-        COMPARE_COLOUR(image, at.toPoint(), sample.second);
-    }
+    QTRY_VERIFY2(showsObject(shownPicture(canvas)), "the window shows no object");
+    VERIFY_SHOWN(canvas);
 }
 
 // The list is replayed, not rebuilt: a paint after the list's content is swapped out shows the
