@@ -263,8 +263,9 @@ inline QString savedForALook(const QImage &image)
 inline QString misplacement(const GLPanel &canvas, const QImage &image)
 {
     const QRect actual = drawnArea(image);
-    const QPolygonF object { toPixel(canvas, image, 100, 100), toPixel(canvas, image, 200, 100),
-                             toPixel(canvas, image, 150, 175) };
+    QPolygonF object;
+    object << toPixel(canvas, image, 100, 100) << toPixel(canvas, image, 200, 100)
+           << toPixel(canvas, image, 150, 175);
     const QRectF expected =
             object.intersected(QRectF(QPointF(), image.size())).boundingRect();
     const double tolerance = 1.5 * canvas.devicePixelRatioF();
