@@ -216,7 +216,8 @@ void tst_GLPanel::repaintsDrawOneFrame()
         else
             (panel.get()->*operations().value(request))();
     }
-    QVERIFY2(frames.wait(), "no frame was drawn");
+    // QGLWidget draws a repaint's frame before repaint() returns.
+    QTRY_VERIFY2(!frames.isEmpty(), "no frame was drawn");
     QVERIFY2(!frames.wait(100) && frames.count() == 1, "more than one frame was drawn");
 }
 
