@@ -135,7 +135,10 @@ extern "C" xcb_void_cookie_t xcb_shm_put_image(xcb_connection_t *c, xcb_drawable
     return cookie;
 }
 
-// On Wayland the Qt 6 canvas is composed into the window, so one swap shows all of it.
+// On Wayland with Qt before 6.7 the canvas is composed into the window, so one swap shows all
+// of it. From 6.7 on the canvas swaps on a subsurface of its own, and the rest of the window
+// comes through shared memory, which is not watched: there the measure ends at the canvas's
+// first frame.
 extern "C" EGLBoolean eglSwapBuffers(void *display, void *surface)
 {
     static const auto swap = real<decltype(&eglSwapBuffers)>("eglSwapBuffers");

@@ -4,8 +4,9 @@
 // Whether a picture of the window shows the default object as the user should see it: a
 // white canvas, and the triangle's pure red, green and blue corners in their places, blue at
 // the top, red at the bottom left and green at the bottom right. Pixels come one at a time,
-// so that a large picture can be read in bands. scripts/shows-object makes the same check on a
-// picture file, for the scripts, the tests and the package's own test.
+// so that a large picture can be read in bands. The rendering tests check the main window's
+// picture with it too; scripts/shows-object makes the same check on a picture file, for the
+// scripts and the package's own test.
 class ObjectPicture
 {
 public:

@@ -93,16 +93,13 @@ void GLPanel::panUp()
     navigate([this] { panView(0.0, -panFraction); });
 }
 
-// Runs for every new context: Qt replaces the context when the canvas moves to another window,
-// and then calls no resizeGL if the size stays the same, so the view is loaded here too.
+// Runs for every new context: Qt replaces the context when the canvas moves to another window.
 void GLPanel::initializeGL()
 {
-    connect(openGLContext(), &QOpenGLContext::aboutToBeDestroyed, this,
-            [this] { releaseList(); });
+    connect(openGLContext(), &QOpenGLContext::aboutToBeDestroyed, this, &GLPanel::releaseList);
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glEnable(GL_LINE_SMOOTH);
-    loadView();
 }
 
 void GLPanel::resizeGL(int width, int height)
@@ -118,8 +115,11 @@ void GLPanel::resizeGL(int width, int height)
     loadView();
 }
 
+// Commands only change the view window, so every frame loads it: a new context, too, gets its
+// view from the first frame it draws, whether or not a resize came with it.
 void GLPanel::paintGL()
 {
+    loadView();
     glClear(GL_COLOR_BUFFER_BIT);
     if (!model || model->isEmpty())
         return;
@@ -135,37 +135,25 @@ void GLPanel::paintGL()
     }
 }
 
-// Commands and the destructor run outside the GL callbacks, where only Qt 5 happens to leave
-// the canvas's context current. A canvas that was never shown has no context yet, and its GL
-// calls would land in whichever context is current. The context stays current afterwards:
-// switching costs more than the repaint that follows.
-bool GLPanel::makeOwnContextCurrent()
-{
-    if (!isValid())
-        return false;
-    if (QOpenGLContext::currentContext() != openGLContext())
-        makeCurrent();
-    return QOpenGLContext::currentContext() == openGLContext();
-}
-
-// The list lives in the context that compiled it; the next paint compiles a new one.
+// The list lives in the context that compiled it; the next paint compiles a new one. Runs
+// outside the GL callbacks, so it makes the canvas's own context current.
 void GLPanel::releaseList()
 {
-    if (displayList != 0 && makeOwnContextCurrent())
+    if (displayList != 0) {
+        makeCurrent();
         glDeleteLists(displayList, 1);
+        doneCurrent();
+    }
     displayList = 0;
     listValid = false;
 }
 
-// Without a context the view window still changes; the projection follows once the context
-// exists, as initializeGL loads it.
+// Commands change the view window alone; the next frame loads it, as a command has no context.
 void GLPanel::navigate(const std::function<void()> &step)
 {
     if (!model)
         return;
     step();
-    if (makeOwnContextCurrent())
-        loadProjection();
     update();
 }
 
@@ -216,17 +204,12 @@ void GLPanel::setViewWindow(double left, double right, double bottom, double top
     yMax = top;
 }
 
-void GLPanel::loadProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(xMin, xMax, yMin, yMax, -1.0, 1.0);
-}
-
 void GLPanel::loadView()
 {
     glViewport(0, 0, viewWidth, viewHeight);
-    loadProjection();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(xMin, xMax, yMin, yMax, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

@@ -37,7 +37,6 @@ protected:
     void paintGL() override;
 
 private:
-    bool makeOwnContextCurrent();
     void releaseList();
     void navigate(const std::function<void()> &step);
     void fitToModel();
@@ -45,7 +44,6 @@ private:
     void rescaleFrom(double left, double right, double bottom, double top, double factor);
     void panView(double fx, double fy);
     void setViewWindow(double left, double right, double bottom, double top);
-    void loadProjection();
     void loadView();
     GLuint buildDisplayList();
 

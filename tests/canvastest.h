@@ -4,9 +4,12 @@
 #include "canvas/glpanel.h"
 
 #include <QMap>
+#include <QProcess>
 #include <QScreen>
 #include <QStringList>
 #include <QtTest>
+
+#include <memory>
 
 // Opens the GL callbacks to the tests, which drive them with sizes a window could not take.
 class TestPanel : public GLPanel
@@ -16,34 +19,144 @@ public:
     using GLPanel::paintGL;
     using GLPanel::resizeGL;
 
+    // Asks for a frame as Qt itself does, and waits until it has reached the screen.
+    bool drawFrame();
     // Draws a frame and returns the canvas as the user then sees it.
     QImage grabFrame();
 };
 
+// What weston shows on its output, through the screenshot it takes for clients when it runs
+// with --debug. Wayland gives a client no other way to see what the compositor made of its
+// surfaces, and QWidget::grab() cannot see a native child window at all.
+inline QImage compositorPicture()
+{
+    QTemporaryDir folder;
+    QProcess shooter;
+    shooter.setWorkingDirectory(folder.path());
+    shooter.start(QStringLiteral("weston-screenshooter"), QStringList());
+    if (!shooter.waitForFinished(10000) || shooter.exitStatus() != QProcess::NormalExit
+        || shooter.exitCode() != 0) {
+        qWarning("weston-screenshooter failed: %s", shooter.readAllStandardError().constData());
+        return QImage();
+    }
+    const QFileInfoList shots = QDir(folder.path()).entryInfoList({ "*.png" }, QDir::Files);
+    return shots.isEmpty() ? QImage() : QImage(shots.first().filePath());
+}
+
 // The widget as it is on screen. X11 hands out the pixels it shows, native child windows
-// included; Wayland keeps them to the compositor, and there the widget renders itself.
+// included. On Wayland the widget is found in the compositor's picture by its parent, which
+// must fill its own rectangle around it with a key colour that no picture of the object holds.
 inline QImage shownPicture(QWidget *widget)
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QWidget *window = widget->window();
-    const QImage whole = window->screen()->grabWindow(window->winId()).toImage();
     // Rounded the way Qt places native windows at fractional scales.
     const qreal ratio = window->devicePixelRatioF();
-    const QRect area((QPointF(widget->mapTo(window, QPoint())) * ratio).toPoint(),
-                     (QSizeF(widget->size()) * ratio).toSize());
-    return whole.copy(area).convertToFormat(QImage::Format_RGB32);
+    const QSize size = (QSizeF(widget->size()) * ratio).toSize();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QImage whole = window->screen()->grabWindow(window->winId()).toImage();
+        const QPoint at = (QPointF(widget->mapTo(window, QPoint())) * ratio).toPoint();
+        return whole.copy(QRect(at, size)).convertToFormat(QImage::Format_RGB32);
+    }
+    const QRgb key = widget->parentWidget()->palette().color(QPalette::Window).rgb();
+    // A window appears on the output a moment after its first frame.
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        const QImage screen = compositorPicture().convertToFormat(QImage::Format_RGB32);
+        int left = screen.width();
+        int top = screen.height();
+        for (int y = 0; y < screen.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(screen.constScanLine(y));
+            const auto *found = std::find(line, line + screen.width(), key);
+            if (found != line + screen.width()) {
+                left = std::min<int>(left, found - line);
+                top = std::min(top, y);
+            }
+        }
+        if (top < screen.height()) {
+            // From a little before where the widget should start, where the key colour ends
+            // towards its middle: the window's edges may cover or blend a row or column of it.
+            const QPoint origin(left, top);
+            const QPoint middle = origin + (QPointF(widget->geometry().center()) * ratio).toPoint();
+            const QPoint before = origin + (QPointF(widget->pos() - QPoint(3, 3)) * ratio).toPoint();
+            const auto edge = [&](QPoint p, const QPoint &step, int steps) {
+                for (bool inKey = false; steps-- > 0; p += step) {
+                    if (screen.pixel(p) == key)
+                        inKey = true;
+                    else if (inKey)
+                        break;
+                }
+                return p;
+            };
+            const int x = edge(QPoint(before.x(), middle.y()), QPoint(1, 0),
+                               middle.x() - before.x()).x();
+            const int y = edge(QPoint(middle.x(), before.y()), QPoint(0, 1),
+                               middle.y() - before.y()).y();
+            return screen.copy(QRect(QPoint(x, y), size));
+        }
+        QTest::qWait(20);
+    } while (clock.elapsed() < 5000);
+    qWarning("The compositor does not show the window");
+    return QImage();
+}
+
+// Border of a stage around its canvas, in logical pixels: whole device pixels at the scales
+// the suite runs at.
+constexpr int stageMargin = 8;
+
+// Fills the widget with a key colour around its children, by which shownPicture finds them on
+// Wayland.
+inline void fillWithKey(QWidget *widget, const QColor &key = Qt::magenta)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, key);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// A window that holds the canvas inside a border of its key colour. Owned by the test; the
+// canvas is owned by it.
+inline std::unique_ptr<QWidget> makeStage(QWidget *canvas, const QColor &key = Qt::magenta)
+{
+    auto stage = std::make_unique<QWidget>();
+    fillWithKey(stage.get(), key);
+    canvas->setParent(stage.get());
+    canvas->move(stageMargin, stageMargin);
+    return stage;
+}
+
+// Gives the canvas that size, and its stage the room for all it holds and the border.
+inline void resizeOnStage(QWidget *canvas, const QSize &size)
+{
+    canvas->resize(size);
+    QWidget *stage = canvas->parentWidget();
+    const QRect held = stage->childrenRect();
+    stage->resize(QSize(held.right(), held.bottom()) + QSize(stageMargin + 1, stageMargin + 1));
+}
+
+inline bool TestPanel::drawFrame()
+{
+    QSignalSpy swapped(this, &GLWidget::frameSwapped);
+    static_cast<QWidget *>(this)->update();
+    if (!swapped.wait(10000)) {
+        qWarning("No frame reached the screen");
+        return false;
+    }
+    return true;
 }
 
 inline QImage TestPanel::grabFrame()
 {
-    QSignalSpy swapped(this, &GLWidget::frameSwapped);
-    update();
-    if (!swapped.wait(10000)) {
-        qWarning("No frame reached the screen");
-        return QImage();
+    return drawFrame() ? shownPicture(this) : QImage();
+}
+
+// Lets the frames already asked for come, then forgets them, so that the spy counts only
+// what follows.
+inline void settle(QSignalSpy &frames)
+{
+    while (frames.wait(100)) {
     }
-    return shownPicture(this);
+    frames.clear();
 }
 
 // The view window as left, right, bottom, top.
@@ -106,6 +219,78 @@ inline const QMap<QString, Operation> &operations()
     };
     return ops;
 }
+
+inline bool isWhite(QRgb c)
+{
+    return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245;
+}
+
+// Where anything but the white background was drawn.
+inline QRect drawnArea(const QImage &image)
+{
+    QRect extent;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (!isWhite(line[x]))
+                extent |= QRect(x, y, 1, 1);
+        }
+    }
+    return extent;
+}
+
+// Where a point of the plane lands in a picture of the canvas.
+inline QPointF toPixel(const GLPanel &canvas, const QImage &image, double x, double y)
+{
+    const ViewWindow w = viewWindowOf(canvas);
+    return QPointF((x - w.left) / (w.right - w.left) * image.width(),
+                   (w.top - y) / (w.top - w.bottom) * image.height());
+}
+
+// Keeps a picture that failed a check for a look; returns where.
+inline QString savedForALook(const QImage &image)
+{
+    QString name = QStringLiteral("zentrile-%1-%2.png")
+                           .arg(QTest::currentTestFunction(), QTest::currentDataTag());
+    const QString file = QDir::temp().filePath(name.replace(' ', '_'));
+    image.save(file);
+    return file;
+}
+
+// Whether the picture shows the default object where the canvas's view window puts it, within
+// a pixel and a half at each edge, as far as it lies on the canvas. Says what is wrong, or
+// nothing.
+inline QString misplacement(const GLPanel &canvas, const QImage &image)
+{
+    const QRect actual = drawnArea(image);
+    QPolygonF object;
+    object << toPixel(canvas, image, 100, 100) << toPixel(canvas, image, 200, 100)
+           << toPixel(canvas, image, 150, 175);
+    const QRectF expected =
+            object.intersected(QRectF(QPointF(), image.size())).boundingRect();
+    const double tolerance = 1.5 * canvas.devicePixelRatioF();
+    if (!image.isNull() && std::abs(actual.left() - expected.left()) <= tolerance
+        && std::abs(actual.right() + 1 - expected.right()) <= tolerance
+        && std::abs(actual.top() - expected.top()) <= tolerance
+        && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance) {
+        return QString();
+    }
+    const QString file = savedForALook(image);
+    return QStringLiteral("on %1x%2 drawn over %3,%4 to %5,%6; expected %7,%8 to %9,%10; "
+                          "picture in %11")
+            .arg(image.width()).arg(image.height())
+            .arg(actual.left()).arg(actual.top()).arg(actual.right() + 1)
+            .arg(actual.bottom() + 1).arg(expected.left()).arg(expected.top())
+            .arg(expected.right()).arg(expected.bottom()).arg(file);
+}
+
+// Until the screen shows the canvas's object where its view window puts it.
+#define VERIFY_SHOWN(canvas)                                                                 \
+    do {                                                                                    \
+        QString wrong;                                                                      \
+        QTRY_VERIFY2((wrong = misplacement(*(canvas), shownPicture(canvas))).isEmpty(),     \
+                     qPrintable(wrong));                                                    \
+    } while (false)
 
 // A shown canvas always has a context under the test command; a missing one is a failure.
 inline bool showWithContext(GLPanel &panel)

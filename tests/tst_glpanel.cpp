@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <memory>
 #include <random>
 
 Q_DECLARE_METATYPE(ViewWindow)
@@ -29,6 +30,8 @@ private slots:
     void navigation_data();
     void navigation();
     void withoutModelNothingChanges();
+    void repaintsDrawOneFrame_data();
+    void repaintsDrawOneFrame();
     void settingSameModelKeepsIt();
     void viewCannotBeWedged();
     void releaseManyCanvases();
@@ -36,20 +39,19 @@ private slots:
 private:
     void resize(int width, int height);
 
-    TestPanel *panel = nullptr;
+    std::unique_ptr<TestPanel> panel;
 };
 
 void tst_GLPanel::init()
 {
-    panel = new TestPanel;
+    panel = std::make_unique<TestPanel>();
     panel->resize(400, 300);
     QVERIFY2(showWithContext(*panel), "no OpenGL context for the canvas");
 }
 
 void tst_GLPanel::cleanup()
 {
-    delete panel;
-    panel = nullptr;
+    panel.reset();
 }
 
 void tst_GLPanel::resize(int width, int height)
@@ -101,8 +103,7 @@ void tst_GLPanel::resizeFitsView()
 
     // A fresh canvas, so that the view starts from its initial window. Its own first resize,
     // when it is shown, is then the first step of each row.
-    cleanup();
-    panel = new TestPanel;
+    panel = std::make_unique<TestPanel>();
     panel->resize(400, 300);
     if (model != "none")
         panel->setModel(model == "empty" ? new ObjectModel({}, {}) : new ObjectModel);
@@ -162,7 +163,7 @@ void tst_GLPanel::navigation()
         else if (step == "emptyModel")
             panel->setModel(new ObjectModel({}, {}));
         else
-            (panel->*operations().value(step))();
+            (panel.get()->*operations().value(step))();
     }
     COMPARE_WINDOW(viewWindowOf(*panel), expected);
     QCOMPARE(glErrors(*panel), QStringList());
@@ -172,11 +173,11 @@ void tst_GLPanel::withoutModelNothingChanges()
 {
     resize(400, 300);
     QCoreApplication::processEvents();
-    QSignalSpy frames(panel, &GLWidget::frameSwapped);
+    QSignalSpy frames(panel.get(), &GLWidget::frameSwapped);
     const ViewWindow before = viewWindowOf(*panel);
 
     for (auto it = operations().cbegin(); it != operations().cend(); ++it) {
-        (panel->*it.value())();
+        (panel.get()->*it.value())();
         QCoreApplication::processEvents();
         COMPARE_WINDOW(viewWindowOf(*panel), before);
         QVERIFY2(frames.isEmpty(), qPrintable(it.key() + " repainted"));
@@ -186,6 +187,38 @@ void tst_GLPanel::withoutModelNothingChanges()
     panel->setModel(new ObjectModel);
     panel->zoomIn();
     QVERIFY(frames.wait());
+}
+
+void tst_GLPanel::repaintsDrawOneFrame_data()
+{
+    QTest::addColumn<QStringList>("requests");
+
+    QTest::newRow("QWidget::update") << QStringList { "update" };
+    QTest::newRow("QWidget::repaint") << QStringList { "repaint" };
+    QTest::newRow("two updates") << QStringList { "update", "update" };
+    QTest::newRow("command and update") << QStringList { "zoomIn", "update" };
+}
+
+// Qt and any caller reach a widget's repaints through QWidget, whatever the canvas is made of.
+void tst_GLPanel::repaintsDrawOneFrame()
+{
+    QFETCH(QStringList, requests);
+
+    panel->setModel(new ObjectModel);
+    QSignalSpy frames(panel.get(), &GLWidget::frameSwapped);
+    settle(frames);
+    QWidget *widget = panel.get();
+    for (const QString &request : requests) {
+        if (request == "update")
+            widget->update();
+        else if (request == "repaint")
+            widget->repaint();
+        else
+            (panel.get()->*operations().value(request))();
+    }
+    // QGLWidget draws a repaint's frame before repaint() returns.
+    QTRY_VERIFY2(!frames.isEmpty(), "no frame was drawn");
+    QVERIFY2(!frames.wait(100) && frames.count() == 1, "more than one frame was drawn");
 }
 
 // Under the sanitizers, deleting the model in use shows up here.
@@ -229,7 +262,7 @@ void tst_GLPanel::viewCannotBeWedged()
     }
     const ViewWindow widest = viewWindowOf(*panel);
     QVERIFY2(usable(widest), qPrintable(toString(widest)));
-    panel->grabFrame();
+    QVERIFY(panel->drawFrame());
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
     COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
@@ -248,10 +281,10 @@ void tst_GLPanel::releaseManyCanvases()
         canvas.resize(120, 90);
         canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
         QVERIFY(showWithContext(canvas));
-        canvas.grabFrame();
+        QVERIFY(canvas.drawFrame());
         // Replacing the model after a paint recompiles, releasing the first list.
         canvas.setModel(new ObjectModel);
-        canvas.grabFrame();
+        QVERIFY(canvas.drawFrame());
         QCOMPARE(glErrors(canvas), QStringList());
     }
 }

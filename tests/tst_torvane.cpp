@@ -29,25 +29,26 @@ private slots:
     void rightClickOffersNoBlankEntry();
 
 private:
-    Torvane *torvane = nullptr;
+    std::unique_ptr<Torvane> torvane;
     GLPanel *canvas = nullptr;
 };
 
 void tst_Torvane::init()
 {
-    torvane = new Torvane;
+    torvane = std::make_unique<Torvane>();
     torvane->show();
-    QVERIFY(QTest::qWaitForWindowExposed(torvane));
+    QVERIFY(QTest::qWaitForWindowExposed(torvane.get()));
     canvas = torvane->findChild<GLPanel *>("glcanvas");
     QVERIFY(canvas);
+    // The key colour by which the canvas is found on the screen.
+    fillWithKey(canvas->parentWidget());
     QVERIFY2(QTest::qWaitFor([this] { return canvas->isValid(); }),
              "no OpenGL context for the canvas");
 }
 
 void tst_Torvane::cleanup()
 {
-    delete torvane;
-    torvane = nullptr;
+    torvane.reset();
 }
 
 void tst_Torvane::window()
@@ -105,7 +106,7 @@ void tst_Torvane::toolbar()
     QCOMPARE(toolBar->actions().size(), 7);
     QAction *action = toolBar->actions().at(index);
     QCOMPARE(action->objectName(), QString(QTest::currentDataTag()));
-    QCOMPARE(action->parent(), torvane);
+    QCOMPARE(action->parent(), torvane.get());
     QCOMPARE(action->text(), text);
     QCOMPARE(action->toolTip(), toolTip);
 
@@ -159,14 +160,12 @@ void tst_Torvane::buttons()
     // on its own here, as a click also repaints the button, which a composed canvas's window
     // presents in frames of its own.
     QSignalSpy frames(canvas, &GLWidget::frameSwapped);
-    while (frames.wait(100)) {
-        // The frames that the click, or the window's first show, asked for.
-    }
-    frames.clear();
+    settle(frames);
     toolBarAction->trigger();
     QVERIFY2(frames.wait(), "the command drew no frame");
     QVERIFY2(!frames.wait(100) && frames.count() == 1, "the command drew more than one frame");
     QCOMPARE(glErrors(*canvas), QStringList());
+    VERIFY_SHOWN(canvas);
 }
 
 void tst_Torvane::rightClickOffersNoBlankEntry_data()
