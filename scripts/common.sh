@@ -141,8 +141,10 @@ base_root()
             rm -rf --one-file-system "$dir"
             return 1
         fi
-        # What apt downloaded for it would only weigh down every copy.
+        # What apt downloaded for it would only weigh down every copy. The root's own mode
+        # is mktemp's 700, which would keep every other user of the root out of it.
         rm -f "$dir"/var/cache/apt/archives/*.deb
+        chmod 755 "$dir"
         tar -C "$dir" -czf "$tarball.part" . && mv "$tarball.part" "$tarball"
         rm -rf --one-file-system "$dir" "$dir.log"
     fi
