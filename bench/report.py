@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Turns one run of scripts/bench into tables and a plot.
+"""Turns one run of scripts/bench into tables and a plot, beside the last run on each other
+Debian release.
 
-Prints the tables, writes them between their marker comments in docs/benchmarks.md and the
-README, and plots frame time against canvas area. The prose is written by hand.
+Keeps the run's tables as docs/benchmarks-RELEASE.json, prints them, writes every release's
+between their marker comments in docs/benchmarks.md and the README, the goals side by side,
+and plots frame time against canvas area. The prose is written by hand.
 """
 
 import argparse
@@ -68,7 +70,7 @@ def paired(startup, name, reference, key):
             for i in range(0, len(ours) - BLOCK + 1, BLOCK)]
 
 
-def goals_table(runs, startups):
+def goals_rows(runs, startups):
     rows = []
     for server, label in SERVERS.items():
         for run in (r for r in runs if (r["server"], r["build"]) == (server, "qt6")):
@@ -91,8 +93,23 @@ def goals_table(runs, startups):
     rows.append(("Frames drawn per command and per bare frame, every run above",
                  " / ".join(f"{c:.2f}" for c in counts), "", "", "exactly 1",
                  "met" if counts == [1.0] else "**missed**"))
-    return table("| measure (Qt 6 build) | zentrile | reference | ratio (spread) | goal | result |",
-                 rows)
+    return rows
+
+
+def goals_table(summaries):
+    """The goals of every release's run side by side, judged alike."""
+    measures = list(dict.fromkeys((row[0], row[4]) for s in summaries for row in s["goals"]))
+    header = "| measure (Qt 6 build) | goal |" + "".join(
+        f" {s['name']}, Qt {s['qt']}: ratio (spread) | result |" for s in summaries)
+    rows = []
+    for measure, goal in measures:
+        row = [measure, goal]
+        for s in summaries:
+            found = [r for r in s["goals"] if (r[0], r[4]) == (measure, goal)]
+            # The frame count's row has its counts where the others have a ratio.
+            row += [found[0][3] or found[0][1], found[0][5]] if found else ["not run", ""]
+        rows.append(row)
+    return table(header, rows)
 
 
 def frames_table(runs):
@@ -130,12 +147,12 @@ def growth_text(runs):
             f"{size(run['window'])}): {run['growth']['kib']:+.0f} KiB.")
 
 
-def machine_text(runs, results):
+def machine_text(runs, results, system):
     with open("/proc/cpuinfo") as f:
         model = re.search(r"model name\s*:\s*(.*)", f.read()).group(1)
     day = time.strftime("%Y-%m-%d", time.localtime(os.path.getmtime(results)))
-    return (f"Last run: {day}, {os.cpu_count()} cores ({model}), "
-            f"Qt {' and '.join(sorted({r['qt'] for r in runs}))}, "
+    return (f"{system['release']}: last run {day}, {os.cpu_count()} cores ({model}), "
+            f"Qt {' and '.join(sorted({r['qt'] for r in runs}))}, Mesa {system['mesa']}, "
             f"renderer {' / '.join(sorted({r['renderer'] for r in runs}))}, Release builds.")
 
 
@@ -151,18 +168,26 @@ def replace_block(path, name, text):
         f.write(f"{head}{start}\n{text}\n{end}{rest.split(end, 1)[1]}")
 
 
-def plot(runs, path):
-    series = [("x11", "qt6", "command_us", "X11, Qt 6"), ("x11", "qt5", "command_us", "X11, Qt 5"),
+def plot_series(runs):
+    """Frame time against canvas area: (title, is the bare frame, [(million px, ms)])."""
+    series = [("x11", "qt6", "command_us", "X11, Qt 6"),
               ("x11", "qt6", "bare_us", "X11, bare frame"),
               ("weston", "qt6", "command_us", "Weston, Qt 6 (Wayland)"),
-              ("weston", "qt5-xwayland", "command_us", "Weston, Qt 5 (XWayland)"),
               ("weston", "qt6", "bare_us", "Weston, bare frame (Wayland)")]
+    return [(title, key == "bare_us",
+             [(r["area"] / 1e6, median(r[key]) / 1e3) for r in runs
+              if (r["server"], r["build"]) == (server, build)])
+            for server, build, key, title in series]
+
+
+def plot(summaries, path):
     plots, data = [], []
-    for server, build, key, title in series:
-        dash = 2 if key == "bare_us" else 1
-        plots.append(f"'-' with linespoints lw 2 dashtype {dash} title '{title}'")
-        data += [f"{r['area'] / 1e6} {median(r[key]) / 1e3}" for r in runs
-                 if (r["server"], r["build"]) == (server, build)] + ["e"]
+    for colour, s in enumerate(summaries, start=1):
+        for title, bare, points in s["plot"]:
+            plots.append(f"'-' with linespoints lw 2 linecolor {colour} "
+                         f"dashtype {2 if bare else 1} pointtype {len(plots) % 4 + 4} "
+                         f"title '{s['name']}: {title}'")
+            data += [f"{area} {ms}" for area, ms in points] + ["e"]
     script = ("set terminal pngcairo size 1000,600 font 'DejaVu Sans,11'\n"
               f"set output '{path}'\nset logscale xy\nset grid\nset key top left\n"
               "set title 'Frame after a toolbar command, and the bare frame (median)'\n"
@@ -172,25 +197,56 @@ def plot(runs, path):
     subprocess.run(["gnuplot"], input=script, text=True, check=True)
 
 
+def summarise(results):
+    """This run's tables, with the release, Qt and Mesa it ran on (system.json)."""
+    runs = load_frames(results)
+    startups = {}
+    for server in SERVERS:
+        with open(os.path.join(results, f"startup-{server}.json")) as f:
+            startups[server] = json.load(f)
+    with open(os.path.join(results, "system.json")) as f:
+        system = json.load(f)
+    qt6 = next(r["qt"] for r in runs if r["build"].startswith("qt6"))
+    return {"codename": system["codename"], "name": system["name"], "version": system["version"],
+            "qt": qt6, "machine": machine_text(runs, results, system),
+            "goals": goals_rows(runs, startups), "frames": frames_table(runs),
+            "growth": growth_text(runs), "start-up": startup_tables(startups),
+            "plot": plot_series(runs)}
+
+
+def per_release(summaries, key):
+    return "\n\n".join(f"**{s['name']}**, Qt {s['qt']}:\n\n{s[key]}" for s in summaries)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for option in ("--results", "--markdown", "--readme", "--plot"):
+    parser.add_argument("--results", help="a run to add; without it, the kept runs are shown")
+    for option in ("--markdown", "--readme", "--plot"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
 
-    runs = load_frames(args.results)
-    startups = {}
-    for server in SERVERS:
-        with open(os.path.join(args.results, f"startup-{server}.json")) as f:
-            startups[server] = json.load(f)
-    blocks = {"machine": machine_text(runs, args.results), "goals": goals_table(runs, startups),
-              "frames": frames_table(runs), "growth": growth_text(runs),
-              "start-up": startup_tables(startups)}
+    store = os.path.join(os.path.dirname(args.markdown), "benchmarks-{}.json")
+    if args.results:
+        run = summarise(args.results)
+        with open(store.format(run["codename"]), "w") as f:
+            json.dump(run, f, indent=1, ensure_ascii=False)
+            f.write("\n")
+    summaries = []
+    for path in glob.glob(store.format("*")):
+        with open(path) as f:
+            summaries.append(json.load(f))
+    summaries.sort(key=lambda s: int(s["version"]))
+
+    blocks = {"machine": "\n\n".join(s["machine"] for s in summaries),
+              "goals": goals_table(summaries), "frames": per_release(summaries, "frames"),
+              "growth": "\n\n".join(f"{s['name']}: {s['growth'][0].lower()}{s['growth'][1:]}"
+                                   for s in summaries),
+              "start-up": per_release(summaries, "start-up")}
     for name, text in blocks.items():
         print(f"{text}\n")
         replace_block(args.markdown, name, text)
     replace_block(args.readme, "benchmark headline", blocks["goals"])
-    plot(runs, args.plot)
+    plot(summaries, args.plot)
 
 
 if __name__ == "__main__":
