@@ -154,7 +154,7 @@ void GLPanel::navigate(const std::function<void()> &step)
     if (!model)
         return;
     step();
-    update();
+    requestFrame();
 }
 
 void GLPanel::fitToModel()

@@ -10,6 +10,11 @@ QOpenGLContext *GLWidget::openGLContext() const
     return context() ? context()->contextHandle() : nullptr;
 }
 
+void GLWidget::requestFrame()
+{
+    update();
+}
+
 void GLWidget::glDraw()
 {
     QGLWidget::glDraw();

@@ -22,6 +22,9 @@ signals:
     void frameSwapped();
 
 protected:
+    // Asks for one frame; QGLWidget's update() already draws only the canvas.
+    void requestFrame();
+
     void glDraw() override;
 };
 

@@ -48,8 +48,9 @@ public:
     virtual void makeCurrent() = 0;
     // The canvas has its new size; resizeGL must hear of it before any later command.
     virtual void resized() = 0;
-    // Qt repainted the canvas, as QWidget::update() and repaint() ask it to.
-    virtual void repainted() = 0;
+    // One frame, drawn on the next pass of the event loop; several requests before then still
+    // draw one.
+    virtual void requestFrame() = 0;
 };
 
 // A native window drawn into directly, its context made once the window exists, as Qt's
@@ -84,7 +85,14 @@ public:
         requestFrame();
     }
 
-    void repainted() override { requestFrame(); }
+    void requestFrame() override
+    {
+        if (framePending)
+            return;
+        framePending = true;
+        QMetaObject::invokeMethod(
+                this, [this] { if (framePending) render(); }, Qt::QueuedConnection);
+    }
 
 protected:
     // An expose needs its picture at once.
@@ -114,15 +122,6 @@ protected:
     }
 
 private:
-    void requestFrame()
-    {
-        if (framePending)
-            return;
-        framePending = true;
-        QMetaObject::invokeMethod(
-                this, [this] { if (framePending) render(); }, Qt::QueuedConnection);
-    }
-
     void render()
     {
         framePending = false;
@@ -191,7 +190,7 @@ public:
     // QOpenGLWidget calls resizeGL from its own resize event. Qt repaints the canvas it covers
     // without it, as it keeps its own picture.
     void resized() override {}
-    void repainted() override { update(); }
+    void requestFrame() override { update(); }
 
 protected:
     void initializeGL() override { canvas->initializeGL(); }
@@ -268,9 +267,14 @@ void GLWidget::paintGL()
 {
 }
 
+void GLWidget::requestFrame()
+{
+    surface->requestFrame();
+}
+
 void GLWidget::paintEvent(QPaintEvent *)
 {
-    surface->repainted();
+    surface->requestFrame();
 }
 
 void GLWidget::resizeEvent(QResizeEvent *)

@@ -28,6 +28,10 @@ signals:
     void frameSwapped();
 
 protected:
+    // Asks for one frame of the canvas alone. QWidget::update() gives one too, but repaints
+    // the widget first, which costs a pass over the whole window before the frame.
+    void requestFrame();
+
     virtual void initializeGL();
     virtual void resizeGL(int width, int height);
     virtual void paintGL();

@@ -196,7 +196,7 @@ void tst_GLPanel::repaintsDrawOneFrame_data()
     QTest::newRow("QWidget::update") << QStringList { "update" };
     QTest::newRow("QWidget::repaint") << QStringList { "repaint" };
     QTest::newRow("two updates") << QStringList { "update", "update" };
-    QTest::newRow("command and update") << QStringList { "zoomIn", "update" };
+    QTest::newRow("two commands") << QStringList { "zoomIn", "panLeft" };
 }
 
 // Qt and any caller reach a widget's repaints through QWidget, whatever the canvas is made of.
