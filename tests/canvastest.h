@@ -53,6 +53,12 @@ inline QImage shownPicture(QWidget *widget)
     const qreal ratio = window->devicePixelRatioF();
     const QSize size = (QSizeF(widget->size()) * ratio).toSize();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // A native canvas (Qt 5's) is taken as the server placed it: Qt 5 rounds each step of
+        // its position at fractional scales, which can put it a few pixels off the sum.
+        if (widget->internalWinId()) {
+            return window->screen()->grabWindow(widget->internalWinId()).toImage()
+                    .convertToFormat(QImage::Format_RGB32);
+        }
         const QImage whole = window->screen()->grabWindow(window->winId()).toImage();
         const QPoint at = (QPointF(widget->mapTo(window, QPoint())) * ratio).toPoint();
         return whole.copy(QRect(at, size)).convertToFormat(QImage::Format_RGB32);
