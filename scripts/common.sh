@@ -11,14 +11,12 @@ HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev fonts-dejav
 # What scripts/capture uses to find, look at and close the viewer's window.
 CAPTURE_PACKAGES="xdotool imagemagick python3-xlib"
 
-# build_preset NAME: configures and builds one of the configurations in CMakePresets.json, in
+# build_preset NAME: configures and builds one of the presets in CMakePresets.json, in
 # build/NAME.
 build_preset()
 {
-    local source
-    source=$(dirname "${BASH_SOURCE[0]}")/..
-    cmake -S "$source" --preset "$1" >/dev/null
-    cmake --build "$source/build/$1" -j"$(nproc)"
+    (cd "$(dirname "${BASH_SOURCE[0]}")/.." && cmake --preset "$1" >/dev/null \
+         && cmake --build --preset "$1" -j"$(nproc)")
 }
 
 # Qt wants a private runtime folder and complains on every start without one.
@@ -105,48 +103,4 @@ host_release()
 {
     # shellcheck source=/dev/null
     (. /etc/os-release && echo "$VERSION_CODENAME")
-}
-
-# The archive this machine's apt installs its release from, for roots of either release.
-archive_mirror()
-{
-    local suite mirror
-    suite=$(host_release)
-    # shellcheck disable=SC2016 # $(REPO_URI) is apt's field, not the shell's
-    mirror=$(apt-get indextargets --format '$(REPO_URI)' 'Identifier: Packages' \
-             "Release: $suite" | head -n 1)
-    if [ -z "$mirror" ]; then
-        echo "$0: apt has no archive for $suite to make a fresh root from" >&2
-        return 1
-    fi
-    echo "$mirror"
-}
-
-# base_root SUITE: the path of a bare root of Debian SUITE (debootstrap, minbase), packed as
-# build/roots/SUITE.tar.gz; the first call makes it. The roots of scripts/in-debian and the
-# package checks all start from a copy of it. Needs root, and a mount namespace of the
-# caller's own, since debootstrap mounts file systems in the root it makes.
-base_root()
-{
-    local suite="$1" roots tarball mirror dir
-    roots="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)/build/roots"
-    tarball="$roots/$suite.tar.gz"
-    if [ ! -s "$tarball" ]; then
-        mirror=$(archive_mirror) || return 1
-        mkdir -p "$roots"
-        dir=$(mktemp -d "$roots/$suite.XXXXXX")
-        echo "Making a bare $suite root from $mirror (log in $dir.log)" >&2
-        if ! debootstrap --variant=minbase "$suite" "$dir" "$mirror" >"$dir.log" 2>&1; then
-            tail -n 20 "$dir.log" >&2
-            rm -rf --one-file-system "$dir"
-            return 1
-        fi
-        # What apt downloaded for it would only weigh down every copy. The root's own mode
-        # is mktemp's 700, which would keep every other user of the root out of it.
-        rm -f "$dir"/var/cache/apt/archives/*.deb
-        chmod 755 "$dir"
-        tar -C "$dir" -czf "$tarball.part" . && mv "$tarball.part" "$tarball"
-        rm -rf --one-file-system "$dir" "$dir.log"
-    fi
-    echo "$tarball"
 }
