@@ -63,6 +63,14 @@ void listen(QAccessibleEvent *event)
 #endif
 }
 
+QStringList repeated(const QString &command, int times)
+{
+    QStringList commands;
+    while (times-- > 0)
+        commands << command;
+    return commands;
+}
+
 QString describe(QAccessibleInterface *iface)
 {
     return QStringLiteral("%1 (role %2)")
@@ -240,13 +248,13 @@ void tst_Accessibility::canvasDescribesTheView_data()
             << QStringList { "panRight", "panUp" }
             << "Object partly in view. " + fitted
                     + "Object centre: 10% of the width right, 10% of the height up.";
-    QTest::newRow("3 panLeft") << QStringList(3, "panLeft")
+    QTest::newRow("3 panLeft") << repeated("panLeft", 3)
                                << "Object partly in view. " + fitted
                                        + "Object centre: 30% of the width left.";
-    QTest::newRow("10 panLeft") << QStringList(10, "panLeft")
+    QTest::newRow("10 panLeft") << repeated("panLeft", 10)
                                 << "Object out of view. " + fitted
                                         + "Object centre: 100% of the width left.";
-    QTest::newRow("20 zoomIn") << QStringList(20, "zoomIn")
+    QTest::newRow("20 zoomIn") << repeated("zoomIn", 20)
                                << "Object partly in view. Zoom: 823% of the fitted view. "
                                        + centred;
 }
