@@ -79,9 +79,8 @@ start_weston()
 stop_servers()
 {
     local pid
-    for pid in $server_pids; do
-        kill "$pid" 2>/dev/null || true
-    done
+    # shellcheck disable=SC2086 # a list of ids
+    kill $server_pids 2>/dev/null || true
     for pid in $server_pids; do
         wait "$pid" 2>/dev/null || true
     done
@@ -99,11 +98,4 @@ wait_for()
     done
     echo "$0: $name did not start" >&2
     return 1
-}
-
-# This machine's Debian release, by its code name.
-host_release()
-{
-    # shellcheck source=/dev/null
-    (. /etc/os-release && echo "$VERSION_CODENAME")
 }
