@@ -2,11 +2,22 @@
 
 #include "model/objectmodel.h"
 
+#include <QSizeGrip>
+
 Torvane::Torvane(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
 {
     ui.setupUi(this);
     ui.glcanvas->setModel(new ObjectModel);
+
+    // A toolbar's buttons take no focus by default, which leaves the keyboard no way to the
+    // commands: Tab now reaches them, and the arrow keys move between them. A click still
+    // leaves focus where it was.
+    for (QAction *action : ui.mainToolBar->actions())
+        ui.mainToolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+    // The status bar's own resize grip, which the form does not hold.
+    if (auto *grip = ui.statusBar->findChild<QSizeGrip *>())
+        grip->setAccessibleName(QCoreApplication::translate("TorvaneClass", "Resize window"));
 }
 
 void Torvane::on_actionFit_triggered()

@@ -2,6 +2,11 @@
 
 #include "model/objectmodel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QCoreApplication>
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -24,11 +29,72 @@ bool isUsableRange(double low, double high)
             && std::isfinite((hi + lo) / extent);
 }
 
+// Scales a window about its centre, then widens it along one axis until its proportions are
+// height / width = aspect, so one model unit covers as many pixels across as up.
+void scaleToAspect(double &left, double &right, double &bottom, double &top, double factor,
+                   double aspect)
+{
+    const double cx = (left + right) / 2.0;
+    const double cy = (bottom + top) / 2.0;
+    double ew = (right - left) * factor;
+    double eh = (top - bottom) * factor;
+    if (aspect * ew < eh)
+        ew = eh / aspect;
+    else
+        eh = ew * aspect;
+    left = cx - ew * 0.5;
+    right = cx + ew * 0.5;
+    bottom = cy - eh * 0.5;
+    top = cy + eh * 0.5;
+}
+
+QString translated(const char *source)
+{
+    return QCoreApplication::translate("TorvaneClass", source);
+}
+
+// A share as a whole percentage in the user's locale; shares too large for whole numbers to
+// mean much are given in three figures.
+QString percent(double share)
+{
+    const double value = std::abs(share) * 100.0;
+    return value < 1e15 ? QLocale().toString(value, 'f', 0) : QLocale().toString(value, 'g', 3);
+}
+
+// Screen readers meet the canvas as a picture, named, with the description of what it shows.
+// The surface that draws it is no part of what they should read.
+class CanvasAccessible : public QAccessibleWidget
+{
+public:
+    explicit CanvasAccessible(QWidget *canvas)
+        : QAccessibleWidget(canvas, QAccessible::Graphic)
+    {
+    }
+
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+};
+
+QAccessibleInterface *canvasAccessible(const QString &key, QObject *object)
+{
+    if (key == QLatin1String("GLPanel") && object->isWidgetType())
+        return new CanvasAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 GLPanel::GLPanel(QWidget *parent)
     : GLWidget(parent)
 {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(canvasAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled)
+    describeView();
 }
 
 GLPanel::~GLPanel()
@@ -48,6 +114,7 @@ void GLPanel::setModel(ObjectModel *newModel)
     model = newModel;
     // The list shows the old model; the next paint recompiles it and releases the old one.
     listValid = false;
+    describeView();
 }
 
 void GLPanel::viewWindow(double &left, double &right, double &bottom, double &top) const
@@ -56,6 +123,50 @@ void GLPanel::viewWindow(double &left, double &right, double &bottom, double &to
     right = xMax;
     bottom = yMin;
     top = yMax;
+}
+
+QString GLPanel::viewDescription() const
+{
+    if (!model || model->isEmpty())
+        return translated("No object to show.");
+
+    double left, right, bottom, top;
+    model->boundingBox(left, right, bottom, top);
+    QStringList sentences;
+    if (left >= xMin && right <= xMax && bottom >= yMin && top <= yMax)
+        sentences << translated("Whole object in view.");
+    else if (left <= xMax && right >= xMin && bottom <= yMax && top >= yMin)
+        sentences << translated("Object partly in view.");
+    else
+        sentences << translated("Object out of view.");
+
+    // The fitted view is as wide as Fit would make it on the canvas as it is now.
+    const double centreX = (left + right) / 2.0;
+    const double centreY = (bottom + top) / 2.0;
+    scaleToAspect(left, right, bottom, top, fitMargin,
+                  static_cast<double>(viewHeight) / viewWidth);
+    sentences << translated("Zoom: %1% of the fitted view.")
+                         .arg(percent((right - left) / (xMax - xMin)));
+
+    // Shares of the canvas that would round to no shift at all count as none.
+    const double dx = (centreX - (xMin + xMax) / 2.0) / (xMax - xMin);
+    const double dy = (centreY - (yMin + yMax) / 2.0) / (yMax - yMin);
+    QStringList shifts;
+    if (std::abs(dx) >= 0.005) {
+        shifts << (dx < 0 ? translated("%1% of the width left")
+                          : translated("%1% of the width right")).arg(percent(dx));
+    }
+    if (std::abs(dy) >= 0.005) {
+        shifts << (dy < 0 ? translated("%1% of the height down")
+                          : translated("%1% of the height up")).arg(percent(dy));
+    }
+    if (shifts.size() == 2)
+        sentences << translated("Object centre: %1, %2.").arg(shifts.at(0), shifts.at(1));
+    else if (shifts.size() == 1)
+        sentences << translated("Object centre: %1.").arg(shifts.at(0));
+    else
+        sentences << translated("Object centre: at the canvas centre.");
+    return sentences.join(QLatin1Char(' '));
 }
 
 void GLPanel::fitView()
@@ -113,6 +224,7 @@ void GLPanel::resizeGL(int width, int height)
     else
         fitToModel();
     loadView();
+    describeView();
 }
 
 // Commands only change the view window, so every frame loads it: a new context, too, gets its
@@ -154,7 +266,22 @@ void GLPanel::navigate(const std::function<void()> &step)
     if (!model)
         return;
     step();
+    describeView();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Focus stays on the command's button, and screen readers speak changes of the focused
+    // object alone: this asks them to speak the new view wherever focus is.
+    QAccessibleAnnouncementEvent announcement(this, accessibleDescription());
+    QAccessible::updateAccessibility(&announcement);
+#endif
     requestFrame();
+}
+
+// Setting the description tells screen readers that it changed.
+void GLPanel::describeView()
+{
+    const QString description = viewDescription();
+    if (description != accessibleDescription())
+        setAccessibleDescription(description);
 }
 
 void GLPanel::fitToModel()
@@ -169,20 +296,10 @@ void GLPanel::rescaleView(double factor)
     rescaleFrom(xMin, xMax, yMin, yMax, factor);
 }
 
-// Scales the given window about its centre, then widens it along one axis until its
-// proportions match the canvas, so one model unit covers as many pixels across as up.
 void GLPanel::rescaleFrom(double left, double right, double bottom, double top, double factor)
 {
-    const double aspect = static_cast<double>(viewHeight) / viewWidth;
-    const double cx = (left + right) / 2.0;
-    const double cy = (bottom + top) / 2.0;
-    double ew = (right - left) * factor;
-    double eh = (top - bottom) * factor;
-    if (aspect * ew < eh)
-        ew = eh / aspect;
-    else
-        eh = ew * aspect;
-    setViewWindow(cx - ew * 0.5, cx + ew * 0.5, cy - eh * 0.5, cy + eh * 0.5);
+    scaleToAspect(left, right, bottom, top, factor, static_cast<double>(viewHeight) / viewWidth);
+    setViewWindow(left, right, bottom, top);
 }
 
 void GLPanel::panView(double fx, double fy)

@@ -22,6 +22,9 @@ public:
     void setModel(ObjectModel *newModel);
 
     void viewWindow(double &left, double &right, double &bottom, double &top) const;
+    // What a screen reader says of the canvas: whether the object is in view, how far the view
+    // is zoomed against the fitted one, and where the object sits on the canvas.
+    QString viewDescription() const;
 
     void fitView();
     void zoomIn();
@@ -39,6 +42,7 @@ protected:
 private:
     void releaseList();
     void navigate(const std::function<void()> &step);
+    void describeView();
     void fitToModel();
     void rescaleView(double factor);
     void rescaleFrom(double left, double right, double bottom, double top, double factor);

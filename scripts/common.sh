@@ -10,6 +10,9 @@ QT6_WAYLAND_PACKAGES="qt6-wayland libegl-mesa0 libgl1-mesa-dri"
 HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev fonts-dejavu-core"
 # What scripts/capture uses to find, look at and close the viewer's window.
 CAPTURE_PACKAGES="xdotool imagemagick python3-xlib"
+# A screen reader's session for the accessibility tests: a D-Bus session bus, the
+# accessibility bus and registry on it, and the AT-SPI client Orca uses.
+SCREEN_READER_PACKAGES="dbus-daemon dbus-bin at-spi2-core python3-pyatspi"
 
 # build_preset NAME: configures and builds one of the configurations in CMakePresets.json, in
 # build/NAME.

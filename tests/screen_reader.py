@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""The real viewer as a screen-reader user meets it: read through AT-SPI, the interface Orca
+reads, and driven by the keyboard alone, on the X display it is started on.
+
+    tests/screen-reader-session tests/screen_reader.py PROGRAM [ARGS...]
+
+Every control shown must have a name, and the canvas a description. Tab must reach each
+command in toolbar order; Space on it must change both the picture on the screen and the
+canvas's description. Prints what a screen reader reads of the canvas after each command.
+"""
+import subprocess
+import sys
+import time
+
+import pyatspi
+from Xlib import X, display
+
+COMMANDS = ["Fit", "ZoomIn", "ZoomOut", "PanLeft", "PanRight", "PanDown", "PanUp"]
+
+
+def wait_for(what, check, timeout=20):
+    end = time.monotonic() + timeout
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > end:
+            sys.exit(f"{sys.argv[0]}: {what}")
+        time.sleep(0.05)
+
+
+def shown(accessible):
+    """The accessible and everything shown below it."""
+    if not accessible or not accessible.getState().contains(pyatspi.STATE_SHOWING):
+        return
+    yield accessible
+    for child in accessible:
+        yield from shown(child)
+
+
+def key(name):
+    subprocess.run(["xdotool", "key", name], check=True)
+
+
+def main():
+    # Listening before the viewer starts, as a screen reader does: a client that first asks
+    # after the viewer has registered may never hear of it.
+    pyatspi.Registry.getDesktop(0).childCount
+    viewer = subprocess.Popen(sys.argv[1:])
+    try:
+        check(viewer)
+    finally:
+        viewer.terminate()
+        viewer.wait()
+
+
+def check(viewer):
+    def application():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app and app.get_process_id() == viewer.pid:
+                return app
+        return None
+
+    app = wait_for("the viewer never appeared on the accessibility bus", application)
+    frame = wait_for("the viewer's window never showed",
+                     lambda: next((c for c in app if c and c.getRoleName() == "frame"), None))
+    unnamed = [f"{a.getRoleName()} under {a.parent.name!r}" for a in shown(frame)
+               if not a.name.strip()]
+    if unnamed:
+        sys.exit(f"{sys.argv[0]}: shown without a name: {', '.join(unnamed)}")
+
+    objects = list(shown(frame))
+    canvas = next((a for a in objects if a.getRoleName() == "image" and a.name == "Canvas"),
+                  None)
+    if not canvas:
+        sys.exit(f"{sys.argv[0]}: no image named Canvas")
+    buttons = {a.name: a for a in objects
+               if a.getRoleName() == "push button" and a.name in COMMANDS}
+    if sorted(buttons) != sorted(COMMANDS):
+        sys.exit(f"{sys.argv[0]}: the commands shown are {sorted(buttons)}")
+
+    def focused():
+        names = [name for name, b in buttons.items()
+                 if b.getState().contains(pyatspi.STATE_FOCUSED)]
+        return names[0] if len(names) == 1 else None
+
+    # What the X server shows of the canvas: its pixels, native child windows included.
+    screen = display.Display().screen().root
+    x, y, width, height = canvas.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+
+    def picture():
+        return screen.get_image(x, y, width, height, X.ZPixmap, 0xffffffff).data
+
+    # Without a window manager, the window gets the keyboard as one would give it.
+    window = wait_for("no X window titled Zentrile", lambda: subprocess.run(
+        ["xdotool", "search", "--pid", str(viewer.pid), "--name", "^Zentrile$"],
+        capture_output=True, text=True).stdout.split())[0]
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+    wait_for("no command took the keyboard's focus", focused)
+    for _ in COMMANDS:
+        if focused() == "Fit":
+            break
+        key("Tab")
+        time.sleep(0.1)
+    wait_for("Tab never reached Fit", lambda: focused() == "Fit")
+
+    # From Fit, Tab visits every other command and comes back; each changes the view.
+    for name in COMMANDS[1:] + COMMANDS[:1]:
+        key("Tab")
+        wait_for(f"Tab did not move the focus to {name}, but to {focused()}",
+                 lambda: focused() == name, timeout=5)
+        description, before = canvas.description, picture()
+        key("space")
+        wait_for(f"Space on {name} left the canvas's description as it was: {description}",
+                 lambda: canvas.description != description, timeout=5)
+        wait_for(f"Space on {name} left the picture as it was", lambda: picture() != before,
+                 timeout=5)
+        print(f"{name}: {canvas.description}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,291 @@
+#include "app/torvane.h"
+#include "canvastest.h"
+#include "model/objectmodel.h"
+
+#include <QAccessible>
+#include <QToolBar>
+#include <QtTest>
+
+// What a keyboard alone and a screen reader get from the main window, through Qt's own
+// accessibility interfaces, the ones its platform bridges hand on.
+class tst_Accessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void keysMoveFocus_data();
+    void keysMoveFocus();
+    void spaceRunsTheFocusedCommand_data();
+    void spaceRunsTheFocusedCommand();
+    void everythingShownIsNamed();
+    void canvasDescribesTheView_data();
+    void canvasDescribesTheView();
+    void canvasWithoutObject();
+
+private:
+    QWidget *button(int index) const;
+
+    std::unique_ptr<Torvane> torvane;
+    GLPanel *canvas = nullptr;
+};
+
+namespace {
+
+const QString fittedDescription = "Whole object in view. Zoom: 100% of the fitted view. "
+                                  "Object centre: at the canvas centre.";
+
+const QStringList actionNames { "actionFit",      "actionZoomIn",   "actionZoomOut",
+                                "actionPanLeft",  "actionPanRight", "actionPanDown",
+                                "actionPanUp" };
+
+// What the canvas told screen readers since the last clear: its descriptions as they were
+// when each change was sent, and the announcements it asked for.
+struct Heard
+{
+    QObject *canvas = nullptr;
+    QStringList descriptions;
+    QStringList announcements;
+} heard;
+
+void listen(QAccessibleEvent *event)
+{
+    if (event->object() != heard.canvas)
+        return;
+    if (event->type() == QAccessible::DescriptionChanged)
+        heard.descriptions << static_cast<QWidget *>(event->object())->accessibleDescription();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (event->type() == QAccessible::Announcement)
+        heard.announcements << static_cast<QAccessibleAnnouncementEvent *>(event)->message();
+#endif
+}
+
+QString describe(QAccessibleInterface *iface)
+{
+    return QStringLiteral("%1 (role %2)")
+            .arg(iface->object() ? iface->object()->objectName() : QString())
+            .arg(iface->role());
+}
+
+// Every interface below this one that the user can meet: shown, whatever its size.
+void collectShown(QAccessibleInterface *iface, QList<QAccessibleInterface *> *shown)
+{
+    if (iface->state().invisible)
+        return;
+    shown->append(iface);
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface *child = iface->child(i))
+            collectShown(child, shown);
+    }
+}
+
+} // namespace
+
+// Qt tells screen readers nothing until one asks for its accessibility bridge.
+void tst_Accessibility::initTestCase()
+{
+    QVERIFY2(QTest::qWaitFor(&QAccessible::isActive),
+             "no screen reader session: run under tests/screen-reader-session");
+}
+
+void tst_Accessibility::init()
+{
+    torvane = std::make_unique<Torvane>();
+    torvane->show();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // Without a window manager nothing else gives it the keyboard. Activation focuses the
+        // first command.
+        torvane->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(torvane.get()));
+        QTRY_COMPARE(torvane->focusWidget(), button(0));
+    } else {
+        // A headless compositor has no keyboard to give: the keys go straight to the window's
+        // focus widget, which moves as it would in an active window.
+        QVERIFY(QTest::qWaitForWindowExposed(torvane.get()));
+        button(0)->setFocus(Qt::ActiveWindowFocusReason);
+        QCOMPARE(torvane->focusWidget(), button(0));
+    }
+    canvas = torvane->findChild<GLPanel *>("glcanvas");
+    QVERIFY(canvas);
+    QVERIFY2(QTest::qWaitFor([this] { return canvas->isValid(); }),
+             "no OpenGL context for the canvas");
+    // The first resize has fitted the view.
+    QTRY_COMPARE(canvas->accessibleDescription(), fittedDescription);
+    heard = Heard { canvas, {}, {} };
+    QAccessible::installUpdateHandler(listen);
+}
+
+void tst_Accessibility::cleanup()
+{
+    QAccessible::installUpdateHandler(nullptr);
+    torvane.reset();
+}
+
+QWidget *tst_Accessibility::button(int index) const
+{
+    auto *toolBar = torvane->findChild<QToolBar *>("mainToolBar");
+    return toolBar->widgetForAction(torvane->findChild<QAction *>(actionNames.at(index)));
+}
+
+void tst_Accessibility::keysMoveFocus_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("step");
+
+    // From Fit, seven presses visit every command in toolbar order and come back to Fit.
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << 1;
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << -1;
+    QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::NoModifier) << 1;
+    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier) << -1;
+}
+
+void tst_Accessibility::keysMoveFocus()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, step);
+
+    for (int i = 1; i <= actionNames.size(); ++i) {
+        QTest::keyClick(torvane->focusWidget(), Qt::Key(key),
+                        Qt::KeyboardModifiers(modifiers));
+        const int expected = (actionNames.size() + i * step) % actionNames.size();
+        QVERIFY2(torvane->focusWidget() == button(expected),
+                 qPrintable(QStringLiteral("press %1 focused %2, not %3")
+                                    .arg(i)
+                                    .arg(torvane->focusWidget()
+                                                 ? torvane->focusWidget()->objectName()
+                                                 : QStringLiteral("nothing"))
+                                    .arg(actionNames.at(expected))));
+    }
+}
+
+void tst_Accessibility::spaceRunsTheFocusedCommand_data()
+{
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < actionNames.size(); ++i)
+        QTest::newRow(qPrintable(actionNames.at(i))) << i;
+}
+
+void tst_Accessibility::spaceRunsTheFocusedCommand()
+{
+    QFETCH(int, index);
+
+    for (int i = 0; i < index; ++i)
+        QTest::keyClick(torvane->focusWidget(), Qt::Key_Tab);
+    QCOMPARE(torvane->focusWidget(), button(index));
+    // Fit would change nothing on a fitted view.
+    canvas->zoomIn();
+    const ViewWindow before = viewWindowOf(*canvas);
+
+    QSignalSpy triggered(torvane->findChild<QAction *>(actionNames.at(index)),
+                         &QAction::triggered);
+    QTest::keyClick(button(index), Qt::Key_Space);
+    QCOMPARE(triggered.count(), 1);
+    QVERIFY(!sameWindow(viewWindowOf(*canvas), before));
+    // Focus stays, so the next press runs the command again.
+    QCOMPARE(torvane->focusWidget(), button(index));
+}
+
+void tst_Accessibility::everythingShownIsNamed()
+{
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(torvane.get());
+    QVERIFY(window);
+    QCOMPARE(window->text(QAccessible::Name), QString("Zentrile"));
+
+    QList<QAccessibleInterface *> shown;
+    collectShown(window, &shown);
+    QStringList unnamed;
+    for (QAccessibleInterface *iface : shown) {
+        if (iface->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << describe(iface);
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
+
+    // The canvas is a picture to screen readers, not an empty container.
+    QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(canvas);
+    QVERIFY(shown.contains(picture));
+    QCOMPARE(picture->role(), QAccessible::Graphic);
+    QCOMPARE(picture->text(QAccessible::Name), QString("Canvas"));
+    QCOMPARE(picture->childCount(), 0);
+}
+
+void tst_Accessibility::canvasDescribesTheView_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("expected");
+
+    const QString whole = "Whole object in view. ";
+    const QString fitted = "Zoom: 100% of the fitted view. ";
+    const QString centred = "Object centre: at the canvas centre.";
+    QTest::newRow("fitted") << QStringList { "zoomIn", "fitView" } << fittedDescription;
+    // The margin is a twentieth of the fitted view on each side.
+    QTest::newRow("zoomIn") << QStringList { "zoomIn" }
+                            << "Object partly in view. Zoom: 111% of the fitted view. " + centred;
+    QTest::newRow("zoomOut")
+            << QStringList { "zoomOut" } << whole + "Zoom: 91% of the fitted view. " + centred;
+    QTest::newRow("zoomIn, zoomOut") << QStringList { "zoomIn", "zoomOut" }
+                                     << whole + "Zoom: 101% of the fitted view. " + centred;
+    QTest::newRow("panLeft") << QStringList { "panLeft" }
+                             << whole + fitted + "Object centre: 10% of the width left.";
+    // The view's height is the tighter extent in the window's proportions: a tenth of it is
+    // more than the margin. Its width leaves the object a good half of it.
+    QTest::newRow("panDown") << QStringList { "panDown" }
+                             << "Object partly in view. " + fitted
+                                     + "Object centre: 10% of the height down.";
+    QTest::newRow("panRight, panUp")
+            << QStringList { "panRight", "panUp" }
+            << "Object partly in view. " + fitted
+                    + "Object centre: 10% of the width right, 10% of the height up.";
+    QTest::newRow("3 panLeft") << QStringList(3, "panLeft")
+                               << "Object partly in view. " + fitted
+                                       + "Object centre: 30% of the width left.";
+    QTest::newRow("10 panLeft") << QStringList(10, "panLeft")
+                                << "Object out of view. " + fitted
+                                        + "Object centre: 100% of the width left.";
+    QTest::newRow("20 zoomIn") << QStringList(20, "zoomIn")
+                               << "Object partly in view. Zoom: 823% of the fitted view. "
+                                       + centred;
+}
+
+void tst_Accessibility::canvasDescribesTheView()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(QString, expected);
+
+    for (const QString &command : commands) {
+        const QString before = canvas->accessibleDescription();
+        heard.descriptions.clear();
+        heard.announcements.clear();
+        (canvas->*operations().value(command))();
+        const QString now = canvas->accessibleDescription();
+        // Told once when it changes, and never for nothing.
+        QCOMPARE(heard.descriptions, now == before ? QStringList() : QStringList { now });
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+        QCOMPARE(heard.announcements, QStringList { now });
+#endif
+    }
+    QCOMPARE(canvas->accessibleDescription(), expected);
+    QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(canvas);
+    QCOMPARE(picture->text(QAccessible::Description), expected);
+
+    // A resize refits the view, and says so.
+    heard.descriptions.clear();
+    torvane->resize(torvane->size() + QSize(40, 30));
+    QTRY_COMPARE(canvas->accessibleDescription(), fittedDescription);
+    QCOMPARE(heard.descriptions,
+             expected == fittedDescription ? QStringList() : QStringList { fittedDescription });
+}
+
+void tst_Accessibility::canvasWithoutObject()
+{
+    canvas->setModel(new ObjectModel({}, {}));
+    QCOMPARE(canvas->accessibleDescription(), QString("No object to show."));
+    QCOMPARE(heard.descriptions, QStringList { "No object to show." });
+}
+
+QTEST_MAIN(tst_Accessibility)
+#include "tst_accessibility.moc"
