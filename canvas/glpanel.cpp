@@ -48,7 +48,8 @@ void scaleToAspect(double &left, double &right, double &bottom, double &top, dou
     top = cy + eh * 0.5;
 }
 
-QString translated(const char *source)
+// The canvas's texts are looked up under the form's context, as every text of the window is.
+QString text(const char *source)
 {
     return QCoreApplication::translate("TorvaneClass", source);
 }
@@ -89,11 +90,9 @@ QAccessibleInterface *canvasAccessible(const QString &key, QObject *object)
 GLPanel::GLPanel(QWidget *parent)
     : GLWidget(parent)
 {
-    static const bool accessibleInstalled = [] {
-        QAccessible::installFactory(canvasAccessible);
-        return true;
-    }();
-    Q_UNUSED(accessibleInstalled)
+    // Once for every canvas: Qt asks each factory in turn for each object it is asked about.
+    static const bool factoryInstalled = (QAccessible::installFactory(canvasAccessible), true);
+    Q_UNUSED(factoryInstalled)
     describeView();
 }
 
@@ -128,45 +127,44 @@ void GLPanel::viewWindow(double &left, double &right, double &bottom, double &to
 QString GLPanel::viewDescription() const
 {
     if (!model || model->isEmpty())
-        return translated("No object to show.");
+        return text(QT_TRANSLATE_NOOP("TorvaneClass", "No object to show."));
 
     double left, right, bottom, top;
     model->boundingBox(left, right, bottom, top);
-    QStringList sentences;
+    const char *inView = QT_TRANSLATE_NOOP("TorvaneClass", "Object out of view.");
     if (left >= xMin && right <= xMax && bottom >= yMin && top <= yMax)
-        sentences << translated("Whole object in view.");
+        inView = QT_TRANSLATE_NOOP("TorvaneClass", "Whole object in view.");
     else if (left <= xMax && right >= xMin && bottom <= yMax && top >= yMin)
-        sentences << translated("Object partly in view.");
-    else
-        sentences << translated("Object out of view.");
+        inView = QT_TRANSLATE_NOOP("TorvaneClass", "Object partly in view.");
 
-    // The fitted view is as wide as Fit would make it on the canvas as it is now.
-    const double centreX = (left + right) / 2.0;
-    const double centreY = (bottom + top) / 2.0;
+    // Against the view Fit would give on the canvas as it is now.
+    const double dx = ((left + right) / 2.0 - (xMin + xMax) / 2.0) / (xMax - xMin);
+    const double dy = ((bottom + top) / 2.0 - (yMin + yMax) / 2.0) / (yMax - yMin);
     scaleToAspect(left, right, bottom, top, fitMargin,
                   static_cast<double>(viewHeight) / viewWidth);
-    sentences << translated("Zoom: %1% of the fitted view.")
-                         .arg(percent((right - left) / (xMax - xMin)));
+    const QString zoom = text(QT_TRANSLATE_NOOP("TorvaneClass", "Zoom: %1% of the fitted view."))
+                                 .arg(percent((right - left) / (xMax - xMin)));
 
-    // Shares of the canvas that would round to no shift at all count as none.
-    const double dx = (centreX - (xMin + xMax) / 2.0) / (xMax - xMin);
-    const double dy = (centreY - (yMin + yMax) / 2.0) / (yMax - yMin);
+    // A shift that would read as 0% is none.
     QStringList shifts;
     if (std::abs(dx) >= 0.005) {
-        shifts << (dx < 0 ? translated("%1% of the width left")
-                          : translated("%1% of the width right")).arg(percent(dx));
+        const char *shift = dx < 0 ? QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the width left")
+                                   : QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the width right");
+        shifts << text(shift).arg(percent(dx));
     }
     if (std::abs(dy) >= 0.005) {
-        shifts << (dy < 0 ? translated("%1% of the height down")
-                          : translated("%1% of the height up")).arg(percent(dy));
+        const char *shift = dy < 0 ? QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the height down")
+                                   : QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the height up");
+        shifts << text(shift).arg(percent(dy));
     }
-    if (shifts.size() == 2)
-        sentences << translated("Object centre: %1, %2.").arg(shifts.at(0), shifts.at(1));
-    else if (shifts.size() == 1)
-        sentences << translated("Object centre: %1.").arg(shifts.at(0));
-    else
-        sentences << translated("Object centre: at the canvas centre.");
-    return sentences.join(QLatin1Char(' '));
+    QString where =
+            text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: at the canvas centre."));
+    if (shifts.size() == 1)
+        where = text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: %1.")).arg(shifts.at(0));
+    else if (shifts.size() == 2)
+        where = text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: %1, %2."))
+                        .arg(shifts.at(0), shifts.at(1));
+    return text(QT_TRANSLATE_NOOP("TorvaneClass", "%1 %2 %3")).arg(text(inView), zoom, where);
 }
 
 void GLPanel::fitView()

@@ -38,14 +38,24 @@ def shown(accessible):
         yield from shown(child)
 
 
+def main_window(pid):
+    """The viewer's main window. xdotool matches names regardless of case, and Qt names each
+    native child window after the program ("zentrile"), which takes no keyboard focus."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid),
+                            "--name", "^Zentrile$"], capture_output=True, text=True)
+    for window in found.stdout.split():
+        name = subprocess.run(["xdotool", "getwindowname", window], capture_output=True,
+                              text=True).stdout.strip()
+        if name == "Zentrile":
+            return window
+    return None
+
+
 def key(name):
     subprocess.run(["xdotool", "key", name], check=True)
 
 
 def main():
-    # Listening before the viewer starts, as a screen reader does: a client that first asks
-    # after the viewer has registered may never hear of it.
-    pyatspi.Registry.getDesktop(0).childCount
     viewer = subprocess.Popen(sys.argv[1:])
     try:
         check(viewer)
@@ -56,6 +66,8 @@ def main():
 
 def check(viewer):
     def application():
+        if viewer.poll() is not None:
+            sys.exit(f"{sys.argv[0]}: the viewer ended with status {viewer.returncode}")
         for app in pyatspi.Registry.getDesktop(0):
             if app and app.get_process_id() == viewer.pid:
                 return app
@@ -92,9 +104,7 @@ def check(viewer):
         return screen.get_image(x, y, width, height, X.ZPixmap, 0xffffffff).data
 
     # Without a window manager, the window gets the keyboard as one would give it.
-    window = wait_for("no X window titled Zentrile", lambda: subprocess.run(
-        ["xdotool", "search", "--pid", str(viewer.pid), "--name", "^Zentrile$"],
-        capture_output=True, text=True).stdout.split())[0]
+    window = wait_for("no X window titled Zentrile", lambda: main_window(viewer.pid))
     subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
     wait_for("no command took the keyboard's focus", focused)
     for _ in COMMANDS:
