@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 // Opens the GL callbacks to the tests, which drive them with sizes a window could not take.
@@ -38,7 +39,8 @@ inline QString savedForALook(const QImage &image)
 // Once frames stop reaching the screen, or the compositor stops showing windows, every later
 // case would only wait out its own timeouts: the test ends at once, failing, so that the suite
 // reports a stopped display within seconds.
-#define DISPLAY_STOPPED(what) qFatal("%s; the display has stopped, so no later case can pass", what)
+#define DISPLAY_STOPPED(what)                                                                \
+    qFatal("%s; the display has stopped, so no later case can pass", what)
 
 // What weston shows on its output, through the screenshot it takes for clients when it runs
 // with --debug. Wayland gives a client no other way to see what the compositor made of its
@@ -300,12 +302,28 @@ inline QString misplacement(const GLPanel &canvas, const QImage &image)
             .arg(expected.right()).arg(expected.bottom()).arg(file);
 }
 
+// Looks at the screen until a look finds nothing wrong, for five seconds by the clock, and
+// returns what the last look found wrong. QTRY_VERIFY counts its steps instead, each as long as
+// its pause, but a look takes a screenshot, which on a loaded machine takes longer than the
+// pause: the wait then stretched to minutes.
+inline QString lookUntilRight(const std::function<QString()> &look)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString wrong = look();
+    while (!wrong.isEmpty() && clock.elapsed() < 5000) {
+        QTest::qWait(50);
+        wrong = look();
+    }
+    return wrong;
+}
+
 // Until the screen shows the canvas's object where its view window puts it.
 #define VERIFY_SHOWN(canvas)                                                                 \
     do {                                                                                    \
-        QString wrong;                                                                      \
-        QTRY_VERIFY2((wrong = misplacement(*(canvas), shownPicture(canvas))).isEmpty(),     \
-                     qPrintable(wrong));                                                    \
+        const QString wrong = lookUntilRight(                                               \
+                [&] { return misplacement(*(canvas), shownPicture(canvas)); });             \
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));                                       \
     } while (false)
 
 // A shown canvas always has a context under the test command; a missing one is a failure.

@@ -225,7 +225,11 @@ void tst_Rendering::mainWindowShowsObject()
         }
         return picture.showsObject();
     };
-    QTRY_VERIFY2(showsObject(shownPicture(canvas)), "the window shows no object");
+    const QString wrong = lookUntilRight([&] {
+        return showsObject(shownPicture(canvas)) ? QString()
+                                                 : QStringLiteral("the window shows no object");
+    });
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     VERIFY_SHOWN(canvas);
 }
 
