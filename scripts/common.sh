@@ -1,6 +1,4 @@
-# Shared by the scripts in this folder, which source it.
-
-# Debian packages they need.
+# Shared by the scripts in this folder, which source it. First the Debian packages they need.
 BUILD_PACKAGES="cmake g++ make"
 QT5_PACKAGES="qtbase5-dev libqt5opengl5-dev"
 QT6_PACKAGES="qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins"
@@ -10,92 +8,53 @@ QT6_WAYLAND_PACKAGES="qt6-wayland libegl-mesa0 libgl1-mesa-dri"
 HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev fonts-dejavu-core"
 # What scripts/capture uses to find, look at and close the viewer's window.
 CAPTURE_PACKAGES="xdotool imagemagick python3-xlib"
-# A screen reader's session for the accessibility tests: a D-Bus session bus, the
-# accessibility bus and registry on it, and the AT-SPI client Orca uses.
-SCREEN_READER_PACKAGES="dbus-daemon dbus-bin at-spi2-core python3-pyatspi"
 
-# build_preset NAME: configures and builds one of the presets in CMakePresets.json, in
-# build/NAME.
+# build_preset NAME: configures and builds a preset of CMakePresets.json, in build/NAME.
 build_preset()
 {
     (cd "$(dirname "${BASH_SOURCE[0]}")/.." && cmake --preset "$1" >/dev/null \
          && cmake --build --preset "$1" -j"$(nproc)")
 }
 
-# Qt wants a private runtime folder and complains on every start without one.
-use_runtime_dir()
-{
-    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-        XDG_RUNTIME_DIR="${TMPDIR:-/tmp}/zentrile-runtime-$(id -u)"
-        export XDG_RUNTIME_DIR
-        mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-    fi
-}
-
 # leave_the_session NAME: nothing of the desktop session the script may be started from (its
-# displays, scale, theme or GPU), Mesa's software OpenGL, and a private runtime folder. The
-# script's servers are stopped and the folder removed however it ends.
+# displays, scale, theme or GPU), Mesa's software OpenGL, and a private runtime folder, which
+# Qt wants. The script's servers are stopped and the folder removed however it ends.
 leave_the_session()
 {
     unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET XDG_SESSION_TYPE XDG_CURRENT_DESKTOP \
-          XDG_SESSION_DESKTOP DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME \
-          QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR \
-          QT_ENABLE_HIGHDPI_SCALING QT_SCALE_FACTOR_ROUNDING_POLICY QT_FONT_DPI \
-          QT_WAYLAND_DECORATION
+          XDG_SESSION_DESKTOP DBUS_SESSION_BUS_ADDRESS "${!QT_@}"
     export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe __GLX_VENDOR_LIBRARY_NAME=mesa
     XDG_RUNTIME_DIR=$(mktemp -d "${TMPDIR:-/tmp}/zentrile-$1.XXXXXX")
     export XDG_RUNTIME_DIR
-    trap 'stop_servers; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+    trap 'kill $servers 2>/dev/null; wait; rm -rf "$XDG_RUNTIME_DIR"' EXIT
     trap 'exit 130' INT TERM HUP
 }
 
-# Display servers of a script's own, which return once the server accepts clients.
-# stop_servers ends them all and belongs in the script's exit trap.
-server_pids=""
-
-# start_xvfb LOG [Xvfb options...]: sets xvfb_display to the display the server chose.
+# Display servers of the script's own, which return once the server takes clients.
+servers=""
+# start_xvfb [Xvfb options...]: sets xvfb_display to the display the server chose.
 start_xvfb()
 {
-    local log="$1"
-    shift
-    : > "$log.display"
-    Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$log.display" >"$log" 2>&1 &
-    server_pids="$server_pids $!"
-    wait_for Xvfb test -s "$log.display" || return 1
-    xvfb_display=":$(cat "$log.display")"
+    Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$XDG_RUNTIME_DIR/xvfb.display" \
+         >"$XDG_RUNTIME_DIR/xvfb.log" 2>&1 &
+    servers="$servers $!"
+    wait_for Xvfb test -s "$XDG_RUNTIME_DIR/xvfb.display"
+    xvfb_display=":$(cat "$XDG_RUNTIME_DIR/xvfb.display")"
 }
 
-# start_weston LOG SOCKET [weston options...]: a headless compositor at SOCKET.
+# start_weston SOCKET [weston options...]: a headless compositor at SOCKET; log in SOCKET.log.
 start_weston()
 {
-    local log="$1" socket="$2"
-    shift 2
-    weston --backend=headless-backend.so --socket="$socket" --idle-time=0 --use-pixman "$@" \
-           >"$log" 2>&1 &
-    server_pids="$server_pids $!"
-    wait_for weston test -S "$XDG_RUNTIME_DIR/$socket"
-}
-
-stop_servers()
-{
-    local pid
-    # shellcheck disable=SC2086 # a list of ids
-    kill $server_pids 2>/dev/null || true
-    for pid in $server_pids; do
-        wait "$pid" 2>/dev/null || true
-    done
-    server_pids=""
+    weston --backend=headless-backend.so --socket="$1" --idle-time=0 --use-pixman "${@:2}" \
+           >"$XDG_RUNTIME_DIR/$1.log" 2>&1 &
+    servers="$servers $!"
+    wait_for weston test -S "$XDG_RUNTIME_DIR/$1"
 }
 
 # wait_for NAME COMMAND...: up to 20 seconds for COMMAND to succeed.
 wait_for()
 {
-    local name="$1"
-    shift
-    for _ in $(seq 200); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    echo "$0: $name did not start" >&2
+    for _ in $(seq 200); do "${@:2}" && return 0; sleep 0.1; done
+    echo "$0: $1 did not start" >&2
     return 1
 }
