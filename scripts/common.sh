@@ -26,7 +26,7 @@ leave_the_session()
     export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe __GLX_VENDOR_LIBRARY_NAME=mesa
     XDG_RUNTIME_DIR=$(mktemp -d "${TMPDIR:-/tmp}/zentrile-$1.XXXXXX")
     export XDG_RUNTIME_DIR
-    trap 'kill $servers 2>/dev/null; wait; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+    trap 'kill $servers 2>/dev/null || true; wait; rm -rf "$XDG_RUNTIME_DIR"' EXIT
     trap 'exit 130' INT TERM HUP
 }
 
