@@ -4,9 +4,10 @@ reads, and on X11 driven by the keyboard alone.
 
     tests/screen-reader-session tests/screen_reader.py PROGRAM [ARGS...]
 
-Every control shown must have a name, and the canvas a description. On X11, Tab must reach
-each command in toolbar order, and Space on it must change both the picture on the screen and
-the canvas's description; on Wayland each command's AT-SPI action must change the description.
+Every control shown must have a name, and the canvas a description and nothing inside it to
+read. On X11, Tab must reach each command in toolbar order, and Space on it must change both
+the picture on the screen and the canvas's description; on Wayland each command's AT-SPI action
+must change the description.
 Prints what a screen reader reads of the canvas after each command.
 """
 import os
@@ -96,6 +97,8 @@ def check(viewer):
                    and a.name == "Canvas"), None)
     if not canvas:
         sys.exit(f"{sys.argv[0]}: no image named Canvas")
+    if canvas.childCount:
+        sys.exit(f"{sys.argv[0]}: the canvas has {canvas.childCount} children to read")
 
     if os.environ.get("QT_QPA_PLATFORM") == "wayland" or not os.environ.get("DISPLAY"):
         press_through_atspi(canvas, buttons)

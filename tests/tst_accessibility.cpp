@@ -20,7 +20,6 @@ private slots:
 
     void keysReachEveryCommand_data();
     void keysReachEveryCommand();
-    void everythingShownIsNamed();
     void canvasDescribesTheView_data();
     void canvasDescribesTheView();
     void canvasWithoutObject();
@@ -69,25 +68,6 @@ QStringList repeated(const QString &command, int times)
     while (times-- > 0)
         commands << command;
     return commands;
-}
-
-QString describe(QAccessibleInterface *iface)
-{
-    return QStringLiteral("%1 (role %2)")
-            .arg(iface->object() ? iface->object()->objectName() : QString())
-            .arg(iface->role());
-}
-
-// Every interface below this one that the user can meet: shown, whatever its size.
-void collectShown(QAccessibleInterface *iface, QList<QAccessibleInterface *> *shown)
-{
-    if (iface->state().invisible)
-        return;
-    shown->append(iface);
-    for (int i = 0; i < iface->childCount(); ++i) {
-        if (QAccessibleInterface *child = iface->child(i))
-            collectShown(child, shown);
-    }
 }
 
 } // namespace
@@ -183,29 +163,6 @@ void tst_Accessibility::keysReachEveryCommand()
         QCOMPARE(ran, QStringList { expected });
         QCOMPARE(focusedCommand(), expected);
     }
-}
-
-void tst_Accessibility::everythingShownIsNamed()
-{
-    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(torvane.get());
-    QVERIFY(window);
-    QCOMPARE(window->text(QAccessible::Name), QString("Zentrile"));
-
-    QList<QAccessibleInterface *> shown;
-    collectShown(window, &shown);
-    QStringList unnamed;
-    for (QAccessibleInterface *iface : shown) {
-        if (iface->text(QAccessible::Name).trimmed().isEmpty())
-            unnamed << describe(iface);
-    }
-    QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
-
-    // The canvas is a picture to screen readers, not an empty container.
-    QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(canvas);
-    QVERIFY(shown.contains(picture));
-    QCOMPARE(picture->role(), QAccessible::Graphic);
-    QCOMPARE(picture->text(QAccessible::Name), QString("Canvas"));
-    QCOMPARE(picture->childCount(), 0);
 }
 
 void tst_Accessibility::canvasDescribesTheView_data()
