@@ -246,10 +246,11 @@ void GLPanel::paintGL()
 }
 
 // The list lives in the context that compiled it; the next paint compiles a new one. Runs
-// outside the GL callbacks, so it makes the canvas's own context current.
+// outside the GL callbacks, so it makes the canvas's own context current. A lost context took
+// its lists with it and takes no more calls.
 void GLPanel::releaseList()
 {
-    if (displayList != 0) {
+    if (displayList != 0 && isValid()) {
         makeCurrent();
         glDeleteLists(displayList, 1);
         doneCurrent();

@@ -63,7 +63,13 @@ public:
         : canvas(owner)
     {
         setSurfaceType(QSurface::OpenGLSurface);
-        setFormat(legacyFormat());
+        // Where the driver can tell of a GPU reset, a context it took fails to become current
+        // and reports itself invalid, as one lost with its display does. The composed surface
+        // cannot ask for this: it shares its context with the window's, whose strategy Qt
+        // sets, and a context shares only with one of the same strategy.
+        QSurfaceFormat format = legacyFormat();
+        format.setOption(QSurfaceFormat::ResetNotification);
+        setFormat(format);
         container = QWidget::createWindowContainer(this, owner);
     }
 
@@ -109,12 +115,12 @@ protected:
         if (event->type() == QEvent::PlatformSurface) {
             switch (static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()) {
             case QPlatformSurfaceEvent::SurfaceCreated:
-                glContext = new QOpenGLContext(this);
-                glContext->setFormat(requestedFormat());
-                glContext->create();
+                createContext();
                 break;
             case QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed:
                 releaseContext();
+                // The window may come back elsewhere, at another size.
+                sizeSeen = QSize();
                 break;
             }
         }
@@ -125,7 +131,7 @@ private:
     void render()
     {
         framePending = false;
-        if (!isExposed() || !glContext || !glContext->makeCurrent(this))
+        if (!isExposed() || !makeContextCurrent())
             return;
         if (!initialized) {
             canvas->initializeGL();
@@ -147,6 +153,30 @@ private:
         }
     }
 
+    void createContext()
+    {
+        glContext = new QOpenGLContext(this);
+        glContext->setFormat(requestedFormat());
+        glContext->create();
+    }
+
+    // A context is lost with the GPU's state in a reset, or with the display connection that a
+    // compositor restart breaks: it no longer becomes current and reports itself invalid. A
+    // new one takes its place, and the canvas sets up its GL resources in it again; the view
+    // window stays as it was, since nothing about the canvas changed.
+    bool makeContextCurrent()
+    {
+        if (!glContext)
+            return false;
+        if (glContext->makeCurrent(this))
+            return true;
+        if (glContext->isValid())
+            return false;
+        releaseContext();
+        createContext();
+        return glContext->makeCurrent(this);
+    }
+
     // While the window is still there to make the context current on: the canvas releases
     // its resources when the context says it is about to go, as long as it can still find it.
     void releaseContext()
@@ -156,7 +186,6 @@ private:
         delete glContext;
         glContext = nullptr;
         initialized = false;
-        sizeSeen = QSize();
     }
 
     GLWidget *canvas;

@@ -1,0 +1,190 @@
+// The viewer on a Wayland compositor that restarts under it, as a desktop session's does when
+// its compositor crashes or is replaced: a new compositor takes over the session's socket and
+// the old one dies. Qt's Wayland plugin then connects again where the session asks it to
+// (QT_WAYLAND_RECONNECT, which KDE Plasma sets), and every context it had is lost with the old
+// connection. The canvas must show the same view on the new compositor, and follow commands.
+//
+// The test runs on compositors of its own, whatever display the suite gives it, at the output
+// scale in ZENTRILE_OUTPUT_SCALE (1 if unset).
+
+#include "app/torvane.h"
+#include "canvastest.h"
+
+#include <QAction>
+#include <QVersionNumber>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QVersionNumber runningQt()
+{
+    return QVersionNumber::fromString(QLatin1String(qVersion()));
+}
+
+QByteArray runtimePath(const QByteArray &name)
+{
+    return qgetenv("XDG_RUNTIME_DIR") + '/' + name;
+}
+
+// A headless weston drawing in software, which takes screenshots for its clients (--debug) and
+// shows windows without animations, which would spoil them. Started before the application
+// connects, so without QProcess, which needs the application's event loop; the test's death
+// ends it too, so that nothing is left running.
+class Compositor
+{
+public:
+    explicit Compositor(const QByteArray &socket)
+        : socket(socket)
+    {
+        if (FILE *ini = std::fopen(runtimePath(socket + ".ini").constData(), "w")) {
+            std::fputs("[shell]\nstartup-animation=none\nanimation=none\n"
+                       "close-animation=none\n", ini);
+            std::fclose(ini);
+        }
+        const QByteArray scale = qgetenv("ZENTRILE_OUTPUT_SCALE");
+        const QList<QByteArray> args {
+            "weston", "--backend=headless-backend.so", "--use-pixman", "--idle-time=0",
+            "--debug", "--width=1280", "--height=800", "--socket=" + socket,
+            "--config=" + runtimePath(socket + ".ini"),
+            "--scale=" + (scale.isEmpty() ? QByteArray("1") : scale),
+        };
+        const QByteArray log = runtimePath(socket + ".log");
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int out = open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(out, STDOUT_FILENO);
+            dup2(out, STDERR_FILENO);
+            std::vector<char *> argv;
+            for (const QByteArray &arg : args)
+                argv.push_back(const_cast<char *>(arg.constData()));
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+
+    ~Compositor()
+    {
+        crash();
+        for (const char *suffix : { "", ".lock", ".ini", ".log" })
+            unlink(runtimePath(socket + suffix).constData());
+    }
+
+    // Whether it takes clients, within twenty seconds.
+    bool waitForSocket() const
+    {
+        for (int i = 0; i < 200; ++i) {
+            if (access(runtimePath(socket).constData(), F_OK) == 0)
+                return true;
+            usleep(100000);
+        }
+        return false;
+    }
+
+    // Its clients now reach this one at the other's socket.
+    bool takeOver(const Compositor &other) const
+    {
+        return std::rename(runtimePath(socket).constData(),
+                           runtimePath(other.socket).constData()) == 0;
+    }
+
+    // Killed at once, so that it leaves the socket in place for the one that took it over.
+    void crash()
+    {
+        if (pid <= 0)
+            return;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = 0;
+    }
+
+    const QByteArray socket;
+
+private:
+    pid_t pid = 0;
+};
+
+// Both outlive the application: a client whose compositor goes with no other to take over ends
+// at once.
+std::unique_ptr<Compositor> first;
+std::unique_ptr<Compositor> second;
+
+} // namespace
+
+class tst_Reconnect : public QObject
+{
+    Q_OBJECT
+
+public:
+    static void initMain();
+
+private slots:
+    void initTestCase();
+    void sameViewAfterRestart();
+};
+
+void tst_Reconnect::initMain()
+{
+    first = std::make_unique<Compositor>("zentrile-reconnect-" + QByteArray::number(getpid()));
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    qputenv("WAYLAND_DISPLAY", first->socket);
+    qputenv("QT_WAYLAND_RECONNECT", "1");
+    // The compositor's scale alone.
+    qunsetenv("QT_SCALE_FACTOR");
+    first->waitForSocket();
+}
+
+void tst_Reconnect::initTestCase()
+{
+    if (runningQt() < QVersionNumber(6, 6))
+        QSKIP(qPrintable(QStringLiteral("Qt %1 ends a program whose Wayland compositor goes; "
+                                        "Qt reconnects from 6.6 on")
+                                 .arg(qVersion())));
+    QCOMPARE(QGuiApplication::platformName(), QString("wayland"));
+}
+
+void tst_Reconnect::sameViewAfterRestart()
+{
+    Torvane torvane;
+    torvane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&torvane));
+    auto *canvas = torvane.findChild<GLPanel *>("glcanvas");
+    QVERIFY(canvas);
+    fillWithKey(canvas->parentWidget());
+    const auto commandDraws = [&](const char *action) {
+        QSignalSpy frames(canvas, &GLWidget::frameSwapped);
+        torvane.findChild<QAction *>(action)->trigger();
+        return frames.wait(10000);
+    };
+    // A view of the user's own, which a refit would lose.
+    QVERIFY(commandDraws("actionZoomIn"));
+    QVERIFY(commandDraws("actionPanLeft"));
+    VERIFY_SHOWN(canvas);
+    const ViewWindow before = viewWindowOf(*canvas);
+
+    second = std::make_unique<Compositor>(first->socket + "-new");
+    QVERIFY(second->waitForSocket());
+    QVERIFY(second->takeOver(*first));
+    first->crash();
+
+    // Qt connects again from its event loop, and the window comes back on the new output.
+    VERIFY_SHOWN(canvas);
+    COMPARE_WINDOW(viewWindowOf(*canvas), before);
+
+    QVERIFY(commandDraws("actionZoomOut"));
+    const ViewWindow zoomed = viewWindowOf(*canvas);
+    QVERIFY(zoomed.right - zoomed.left > before.right - before.left);
+    VERIFY_SHOWN(canvas);
+    QCOMPARE(glErrors(*canvas), QStringList());
+}
+
+QTEST_MAIN(tst_Reconnect)
+#include "tst_reconnect.moc"
