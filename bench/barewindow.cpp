@@ -1,25 +1,22 @@
 #include "barewindow.h"
 
+#include "canvas/glformat.h"
+#include "canvas/viewarithmetic.h"
+
 namespace {
 
 // The default triangle in immediate mode on a white canvas of the given device size, under
 // the projection of the canvas's fitted view.
 void drawTriangle(int width, int height)
 {
-    // The canvas's fitted view of the triangle, (100, 100) to (200, 175) with a 5% margin
-    // along the tighter axis, so that both fill the same pixels.
-    const double aspect = static_cast<double>(height) / qMax(1, width);
-    double viewWidth = 110.0;
-    double viewHeight = 82.5;
-    if (aspect * viewWidth < viewHeight)
-        viewWidth = viewHeight / aspect;
-    else
-        viewHeight = viewWidth * aspect;
+    // The canvas's fitted view of the triangle, with a 5% margin along the tighter axis, so
+    // that both fill the same pixels.
+    const ViewWindow view = scaledToAspect({ 100.0, 200.0, 100.0, 175.0 }, 1.1,
+                                           static_cast<double>(height) / qMax(1, width));
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(150.0 - viewWidth / 2, 150.0 + viewWidth / 2, 137.5 - viewHeight / 2,
-            137.5 + viewHeight / 2, -1.0, 1.0);
+    glOrtho(view.left, view.right, view.bottom, view.top, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
@@ -39,13 +36,10 @@ void drawTriangle(int width, int height)
 
 BareWindow::BareWindow()
 {
-    // The canvas's kind of context: desktop OpenGL with the fixed-function calls.
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    // The canvas's kind of context.
     setSurfaceType(QSurface::OpenGLSurface);
-    setFormat(format);
-    context.setFormat(format);
+    setFormat(legacyFormat());
+    context.setFormat(legacyFormat());
     context.create();
 }
 

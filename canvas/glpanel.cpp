@@ -1,14 +1,12 @@
 #include "canvas/glpanel.h"
 
+#include "canvas/canvasaccessible.h"
+#include "canvas/viewarithmetic.h"
 #include "model/objectmodel.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
-#include <QCoreApplication>
-#include <QLocale>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -17,82 +15,11 @@ constexpr double zoomInFactor = 0.9;
 constexpr double zoomOutFactor = 1.1;
 constexpr double panFraction = 0.1;
 
-// GL builds the projection matrix in single precision: it rejects equal bounds and turns
-// bounds that overflow, or an extent too small to divide by, into a matrix of infinities.
-bool isUsableRange(double low, double high)
-{
-    const float lo = static_cast<float>(low);
-    const float hi = static_cast<float>(high);
-    const float extent = hi - lo;
-    return std::isfinite(lo) && std::isfinite(hi) && extent > 0.0f
-            && std::isfinite(extent) && std::isfinite(2.0f / extent)
-            && std::isfinite((hi + lo) / extent);
-}
-
-// Scales a window about its centre, then widens it along one axis until its proportions are
-// height / width = aspect, so one model unit covers as many pixels across as up.
-void scaleToAspect(double &left, double &right, double &bottom, double &top, double factor,
-                   double aspect)
-{
-    const double cx = (left + right) / 2.0;
-    const double cy = (bottom + top) / 2.0;
-    double ew = (right - left) * factor;
-    double eh = (top - bottom) * factor;
-    if (aspect * ew < eh)
-        ew = eh / aspect;
-    else
-        eh = ew * aspect;
-    left = cx - ew * 0.5;
-    right = cx + ew * 0.5;
-    bottom = cy - eh * 0.5;
-    top = cy + eh * 0.5;
-}
-
-// The canvas's texts are looked up under the form's context, as every text of the window is.
-QString text(const char *source)
-{
-    return QCoreApplication::translate("TorvaneClass", source);
-}
-
-// A share as a whole percentage in the user's locale; shares too large for whole numbers to
-// mean much are given in three figures.
-QString percent(double share)
-{
-    const double value = std::abs(share) * 100.0;
-    return value < 1e15 ? QLocale().toString(value, 'f', 0) : QLocale().toString(value, 'g', 3);
-}
-
-// Screen readers meet the canvas as a picture, named, with the description of what it shows.
-// The surface that draws it is no part of what they should read.
-class CanvasAccessible : public QAccessibleWidget
-{
-public:
-    explicit CanvasAccessible(QWidget *canvas)
-        : QAccessibleWidget(canvas, QAccessible::Graphic)
-    {
-    }
-
-    int childCount() const override { return 0; }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-};
-
-QAccessibleInterface *canvasAccessible(const QString &key, QObject *object)
-{
-    if (key == QLatin1String("GLPanel") && object->isWidgetType())
-        return new CanvasAccessible(static_cast<QWidget *>(object));
-    return nullptr;
-}
-
 } // namespace
 
 GLPanel::GLPanel(QWidget *parent)
     : GLWidget(parent)
 {
-    // Once for every canvas: Qt asks each factory in turn for each object it is asked about.
-    static const bool factoryInstalled = (QAccessible::installFactory(canvasAccessible), true);
-    Q_UNUSED(factoryInstalled)
     describeView();
 }
 
@@ -126,45 +53,12 @@ void GLPanel::viewWindow(double &left, double &right, double &bottom, double &to
 
 QString GLPanel::viewDescription() const
 {
-    if (!model || model->isEmpty())
-        return text(QT_TRANSLATE_NOOP("TorvaneClass", "No object to show."));
-
-    double left, right, bottom, top;
-    model->boundingBox(left, right, bottom, top);
-    const char *inView = QT_TRANSLATE_NOOP("TorvaneClass", "Object out of view.");
-    if (left >= xMin && right <= xMax && bottom >= yMin && top <= yMax)
-        inView = QT_TRANSLATE_NOOP("TorvaneClass", "Whole object in view.");
-    else if (left <= xMax && right >= xMin && bottom <= yMax && top >= yMin)
-        inView = QT_TRANSLATE_NOOP("TorvaneClass", "Object partly in view.");
-
-    // Against the view Fit would give on the canvas as it is now.
-    const double dx = ((left + right) / 2.0 - (xMin + xMax) / 2.0) / (xMax - xMin);
-    const double dy = ((bottom + top) / 2.0 - (yMin + yMax) / 2.0) / (yMax - yMin);
-    scaleToAspect(left, right, bottom, top, fitMargin,
-                  static_cast<double>(viewHeight) / viewWidth);
-    const QString zoom = text(QT_TRANSLATE_NOOP("TorvaneClass", "Zoom: %1% of the fitted view."))
-                                 .arg(percent((right - left) / (xMax - xMin)));
-
-    // A shift that would read as 0% is none.
-    QStringList shifts;
-    if (std::abs(dx) >= 0.005) {
-        const char *shift = dx < 0 ? QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the width left")
-                                   : QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the width right");
-        shifts << text(shift).arg(percent(dx));
+    std::optional<ViewWindow> object;
+    if (model && !model->isEmpty()) {
+        object.emplace();
+        model->boundingBox(object->left, object->right, object->bottom, object->top);
     }
-    if (std::abs(dy) >= 0.005) {
-        const char *shift = dy < 0 ? QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the height down")
-                                   : QT_TRANSLATE_NOOP("TorvaneClass", "%1% of the height up");
-        shifts << text(shift).arg(percent(dy));
-    }
-    QString where =
-            text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: at the canvas centre."));
-    if (shifts.size() == 1)
-        where = text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: %1.")).arg(shifts.at(0));
-    else if (shifts.size() == 2)
-        where = text(QT_TRANSLATE_NOOP("TorvaneClass", "Object centre: %1, %2."))
-                        .arg(shifts.at(0), shifts.at(1));
-    return text(QT_TRANSLATE_NOOP("TorvaneClass", "%1 %2 %3")).arg(text(inView), zoom, where);
+    return canvasDescription({ xMin, xMax, yMin, yMax }, object, QSize(viewWidth, viewHeight));
 }
 
 void GLPanel::fitView()
@@ -297,8 +191,9 @@ void GLPanel::rescaleView(double factor)
 
 void GLPanel::rescaleFrom(double left, double right, double bottom, double top, double factor)
 {
-    scaleToAspect(left, right, bottom, top, factor, static_cast<double>(viewHeight) / viewWidth);
-    setViewWindow(left, right, bottom, top);
+    const ViewWindow scaled = scaledToAspect({ left, right, bottom, top }, factor,
+                                             static_cast<double>(viewHeight) / viewWidth);
+    setViewWindow(scaled.left, scaled.right, scaled.bottom, scaled.top);
 }
 
 void GLPanel::panView(double fx, double fy)

@@ -3,7 +3,8 @@
 
 // A widget with an OpenGL context of its own and the three GL callbacks, whichever Qt it is
 // built with and whichever display server it runs on. Both variants declare the same GLWidget;
-// the build compiles the source of the one that matches its Qt.
+// the build compiles the sources of the one that matches its Qt, and only this header may
+// include either.
 
 #include <QtGlobal>
 

@@ -1,6 +1,10 @@
 #ifndef GLWIDGETQGLWIDGET_H
 #define GLWIDGETQGLWIDGET_H
 
+#ifndef GLWIDGET_H
+#error "Include canvas/glwidget.h, which picks the GLWidget of the build's Qt."
+#endif
+
 #include <QGLWidget>
 #include <QOpenGLContext>
 

@@ -1,6 +1,10 @@
 #ifndef GLWIDGETQOPENGL_H
 #define GLWIDGETQOPENGL_H
 
+#ifndef GLWIDGET_H
+#error "Include canvas/glwidget.h, which picks the GLWidget of the build's Qt."
+#endif
+
 #include <QOpenGLContext>
 #include <QWidget>
 

@@ -2,6 +2,7 @@
 #define CANVASTEST_H
 
 #include "canvas/glpanel.h"
+#include "canvas/viewarithmetic.h"
 
 #include <QMap>
 #include <QProcess>
@@ -186,15 +187,6 @@ inline void settle(QSignalSpy &frames)
     }
     frames.clear();
 }
-
-// The view window as left, right, bottom, top.
-struct ViewWindow
-{
-    double left;
-    double right;
-    double bottom;
-    double top;
-};
 
 inline ViewWindow viewWindowOf(const GLPanel &panel)
 {

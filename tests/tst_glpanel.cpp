@@ -237,16 +237,13 @@ void tst_GLPanel::viewCannotBeWedged()
 {
     panel->setModel(new ObjectModel);
     resize(400, 300);
-    const auto usable = [](const ViewWindow &w) {
-        const float left = w.left, right = w.right, bottom = w.bottom, top = w.top;
-        return std::isfinite(left) && std::isfinite(right) && std::isfinite(bottom)
-                && std::isfinite(top) && left < right && bottom < top;
-    };
 
     for (int i = 0; i < 10000; ++i)
         panel->zoomIn();
     const ViewWindow narrowest = viewWindowOf(*panel);
-    QVERIFY2(usable(narrowest), qPrintable(toString(narrowest)));
+    QVERIFY2(isUsableRange(narrowest.left, narrowest.right)
+                     && isUsableRange(narrowest.bottom, narrowest.top),
+             qPrintable(toString(narrowest)));
     panel->zoomOut();
     QVERIFY(viewWindowOf(*panel).right - viewWindowOf(*panel).left
             > narrowest.right - narrowest.left);
@@ -263,7 +260,9 @@ void tst_GLPanel::viewCannotBeWedged()
         panel->panUp();
     }
     const ViewWindow widest = viewWindowOf(*panel);
-    QVERIFY2(usable(widest), qPrintable(toString(widest)));
+    QVERIFY2(isUsableRange(widest.left, widest.right)
+                     && isUsableRange(widest.bottom, widest.top),
+             qPrintable(toString(widest)));
     panel->drawFrame();
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
