@@ -9,10 +9,9 @@ namespace {
 // the projection of the canvas's fitted view.
 void drawTriangle(int width, int height)
 {
-    // The canvas's fitted view of the triangle, with a 5% margin along the tighter axis, so
-    // that both fill the same pixels.
-    const ViewWindow view = scaledToAspect({ 100.0, 200.0, 100.0, 175.0 }, 1.1,
-                                           static_cast<double>(height) / qMax(1, width));
+    // The canvas's fitted view of the triangle, so that both fill the same pixels.
+    const ViewWindow view = fittedView({ 100.0, 200.0, 100.0, 175.0 },
+                                       static_cast<double>(height) / qMax(1, width));
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

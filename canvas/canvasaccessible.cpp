@@ -10,9 +10,6 @@
 
 namespace {
 
-// The fitted view's margin, as the Fit command leaves it.
-constexpr double fitMargin = 1.1;
-
 // The canvas's texts are looked up under the form's context, as every text of the window is.
 QString text(const char *source)
 {
@@ -96,7 +93,7 @@ QString canvasDescription(const ViewWindow &view, const std::optional<ViewWindow
             / height;
     // Against the view Fit would give on the canvas as it is now.
     const double aspect = static_cast<double>(canvasSize.height()) / canvasSize.width();
-    const ViewWindow fitted = scaledToAspect(*object, fitMargin, aspect);
+    const ViewWindow fitted = fittedView(*object, aspect);
     const QString zoom = text(QT_TRANSLATE_NOOP("TorvaneClass", "Zoom: %1% of the fitted view."))
                                  .arg(percent((fitted.right - fitted.left) / width));
     return text(QT_TRANSLATE_NOOP("TorvaneClass", "%1 %2 %3"))

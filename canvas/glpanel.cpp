@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr double fitMargin = 1.1;
 constexpr double zoomInFactor = 0.9;
 constexpr double zoomOutFactor = 1.1;
 constexpr double panFraction = 0.1;
@@ -179,19 +178,15 @@ void GLPanel::describeView()
 
 void GLPanel::fitToModel()
 {
-    double left, right, bottom, top;
-    model->boundingBox(left, right, bottom, top);
-    rescaleFrom(left, right, bottom, top, fitMargin);
+    ViewWindow box {};
+    model->boundingBox(box.left, box.right, box.bottom, box.top);
+    const ViewWindow fitted = fittedView(box, static_cast<double>(viewHeight) / viewWidth);
+    setViewWindow(fitted.left, fitted.right, fitted.bottom, fitted.top);
 }
 
 void GLPanel::rescaleView(double factor)
 {
-    rescaleFrom(xMin, xMax, yMin, yMax, factor);
-}
-
-void GLPanel::rescaleFrom(double left, double right, double bottom, double top, double factor)
-{
-    const ViewWindow scaled = scaledToAspect({ left, right, bottom, top }, factor,
+    const ViewWindow scaled = scaledToAspect({ xMin, xMax, yMin, yMax }, factor,
                                              static_cast<double>(viewHeight) / viewWidth);
     setViewWindow(scaled.left, scaled.right, scaled.bottom, scaled.top);
 }

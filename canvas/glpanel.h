@@ -45,7 +45,6 @@ private:
     void describeView();
     void fitToModel();
     void rescaleView(double factor);
-    void rescaleFrom(double left, double right, double bottom, double top, double factor);
     void panView(double fx, double fy);
     void setViewWindow(double left, double right, double bottom, double top);
     void loadView();

@@ -24,3 +24,8 @@ ViewWindow scaledToAspect(const ViewWindow &window, double factor, double aspect
         eh = ew * aspect;
     return { cx - ew * 0.5, cx + ew * 0.5, cy - eh * 0.5, cy + eh * 0.5 };
 }
+
+ViewWindow fittedView(const ViewWindow &box, double aspect)
+{
+    return scaledToAspect(box, 1.1, aspect);
+}

@@ -22,4 +22,8 @@ bool isUsableRange(double low, double high);
 // as up.
 ViewWindow scaledToAspect(const ViewWindow &window, double factor, double aspect);
 
+// The view Fit gives of a bounding box: the box, centred, with a margin of 5% of its extent on
+// each side along the tighter axis, in the proportions height / width = aspect.
+ViewWindow fittedView(const ViewWindow &box, double aspect);
+
 #endif // VIEWARITHMETIC_H

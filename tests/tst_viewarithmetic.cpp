@@ -51,17 +51,18 @@ void tst_ViewArithmetic::scaledToAspect_data()
     QTest::addColumn<double>("aspect");
     QTest::addColumn<ViewWindow>("expected");
 
-    // The default triangle's box, and what the canvas shows of it on 400 x 300 pixels.
+    // The default triangle's box, and what the canvas shows of it on 400 x 300 pixels. A factor
+    // of 0 stands for the fit.
     const ViewWindow box { 100, 200, 100, 175 };
     const ViewWindow fitted { 95, 205, 96.25, 178.75 };
-    QTest::newRow("fit, widened up and down") << box << 1.1 << 0.75 << fitted;
+    QTest::newRow("fit, widened up and down") << box << 0.0 << 0.75 << fitted;
     QTest::newRow("fit on a wide canvas, widened across")
-            << box << 1.1 << 0.5 << ViewWindow { 67.5, 232.5, 96.25, 178.75 };
+            << box << 0.0 << 0.5 << ViewWindow { 67.5, 232.5, 96.25, 178.75 };
+    QTest::newRow("fit of the empty object's box")
+            << ViewWindow { 0, 10, 0, 10 } << 0.0 << 0.75
+            << ViewWindow { -7.0 / 3, 37.0 / 3, -0.5, 10.5 };
     QTest::newRow("zoom in") << fitted << 0.9 << 0.75
                              << ViewWindow { 100.5, 199.5, 100.375, 174.625 };
-    QTest::newRow("empty object's box")
-            << ViewWindow { 0, 10, 0, 10 } << 1.1 << 0.75
-            << ViewWindow { -7.0 / 3, 37.0 / 3, -0.5, 10.5 };
 }
 
 void tst_ViewArithmetic::scaledToAspect()
@@ -71,7 +72,8 @@ void tst_ViewArithmetic::scaledToAspect()
     QFETCH(double, aspect);
     QFETCH(ViewWindow, expected);
 
-    const ViewWindow actual = ::scaledToAspect(window, factor, aspect);
+    const ViewWindow actual = factor == 0.0 ? fittedView(window, aspect)
+                                            : ::scaledToAspect(window, factor, aspect);
     QCOMPARE(actual.left, expected.left);
     QCOMPARE(actual.right, expected.right);
     QCOMPARE(actual.bottom, expected.bottom);
