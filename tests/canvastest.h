@@ -2,8 +2,8 @@
 #define CANVASTEST_H
 
 #include "canvas/glpanel.h"
+#include "tests/support/viewer.h"
 
-#include <QMap>
 #include <QProcess>
 #include <QScreen>
 #include <QStringList>
@@ -234,20 +234,6 @@ inline QStringList glErrors(GLPanel &panel)
     return errors;
 }
 
-using Operation = void (GLPanel::*)();
-
-// The navigation operations by name, so that data rows can list sequences of them.
-inline const QMap<QString, Operation> &operations()
-{
-    static const QMap<QString, Operation> ops {
-        { "fitView", &GLPanel::fitView },   { "zoomIn", &GLPanel::zoomIn },
-        { "zoomOut", &GLPanel::zoomOut },   { "panLeft", &GLPanel::panLeft },
-        { "panRight", &GLPanel::panRight }, { "panDown", &GLPanel::panDown },
-        { "panUp", &GLPanel::panUp },
-    };
-    return ops;
-}
-
 inline bool isWhite(QRgb c)
 {
     return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245;
@@ -282,8 +268,8 @@ inline QString misplacement(const GLPanel &canvas, const QImage &image)
 {
     const QRect actual = drawnArea(image);
     QPolygonF object;
-    object << toPixel(canvas, image, 100, 100) << toPixel(canvas, image, 200, 100)
-           << toPixel(canvas, image, 150, 175);
+    for (const Corner &corner : defaultObject)
+        object << toPixel(canvas, image, corner.x, corner.y);
     const QRectF expected =
             object.intersected(QRectF(QPointF(), image.size())).boundingRect();
     const double tolerance = 1.5 * canvas.devicePixelRatioF();
