@@ -3,6 +3,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
 
@@ -14,6 +15,7 @@ private slots:
     void init();
     void cleanup();
 
+    void canvasFillsTheWindow();
     void buttons_data();
     void buttons();
     void rightClickOffersNoBlankEntry_data();
@@ -40,6 +42,19 @@ void tst_Torvane::init()
 void tst_Torvane::cleanup()
 {
     torvane.reset();
+}
+
+// The window opens at 600 x 400, the canvas across its width inside an 11-pixel border and
+// between the toolbar and the status bar.
+void tst_Torvane::canvasFillsTheWindow()
+{
+    QCOMPARE(torvane->size(), QSize(600, 400));
+    const QRect canvasArea(canvas->mapTo(torvane.get(), QPoint()), canvas->size());
+    const QRect toolBar = torvane->findChild<QToolBar *>("mainToolBar")->geometry();
+    QCOMPARE(canvasArea.left(), 11);
+    QCOMPARE(canvasArea.right(), 600 - 11 - 1);
+    QCOMPARE(canvasArea.top(), toolBar.bottom() + 1 + 11);
+    QCOMPARE(canvasArea.bottom(), torvane->statusBar()->geometry().top() - 1 - 11);
 }
 
 void tst_Torvane::buttons_data()
