@@ -5,7 +5,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <random>
 
 Q_DECLARE_METATYPE(ViewWindow)
 Q_DECLARE_METATYPE(QList<QSize>)
@@ -34,7 +33,6 @@ private slots:
     void repaintsDrawOneFrame();
     void settingSameModelKeepsIt();
     void viewCannotBeWedged();
-    void releaseManyCanvases();
 
 private:
     void resize(int width, int height);
@@ -268,27 +266,6 @@ void tst_GLPanel::viewCannotBeWedged()
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
     COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
-}
-
-// Under the leak checker, this catches a model or display list that is not released.
-void tst_GLPanel::releaseManyCanvases()
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> unit(0.0, 100.0);
-    for (int round = 0; round < 25; ++round) {
-        std::vector<Point2d> verts;
-        for (int i = 0; i < 300; ++i)
-            verts.emplace_back(unit(random), unit(random));
-        TestPanel canvas;
-        canvas.resize(120, 90);
-        canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
-        QVERIFY(showWithContext(canvas));
-        canvas.drawFrame();
-        // Replacing the model after a paint recompiles, releasing the first list.
-        canvas.setModel(new ObjectModel);
-        canvas.drawFrame();
-        QCOMPARE(glErrors(canvas), QStringList());
-    }
 }
 
 QTEST_MAIN(tst_GLPanel)
