@@ -294,13 +294,10 @@ inline QString misplacement(const GLPanel &canvas, const QImage &image)
         && std::abs(actual.bottom() + 1 - expected.bottom()) <= tolerance) {
         return QString();
     }
-    const QString file = savedForALook(image);
-    return QStringLiteral("on %1x%2 drawn over %3,%4 to %5,%6; expected %7,%8 to %9,%10; "
-                          "picture in %11")
-            .arg(image.width()).arg(image.height())
-            .arg(actual.left()).arg(actual.top()).arg(actual.right() + 1)
-            .arg(actual.bottom() + 1).arg(expected.left()).arg(expected.top())
-            .arg(expected.right()).arg(expected.bottom()).arg(file);
+    QString wrong;
+    QDebug(&wrong) << "on" << image.size() << "drawn over" << QRectF(actual) << "expected"
+                   << expected << "picture in" << savedForALook(image);
+    return wrong;
 }
 
 // Looks at the screen until a look finds nothing wrong, for five seconds by the clock, and

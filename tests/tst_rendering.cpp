@@ -22,7 +22,6 @@ private slots:
     void objectExtent();
     void pictureSurvivesChanges_data();
     void pictureSurvivesChanges();
-    void mainWindowShowsObject();
     void paintsCompileListOnce();
     void newModelIsRecompiled();
 
@@ -53,23 +52,6 @@ bool colourMatches(const QImage &image, const QPoint &at, const QColor &expected
                        .arg(at.x()).arg(at.y())
                        .arg(expected.name(), actual.name(), savedForALook(image));
     return false;
-}
-
-// What scripts/shows-object found wrong with the picture, or nothing.
-QString objectMissing(const QImage &image)
-{
-    QTemporaryDir folder;
-    const QString file = folder.filePath(QStringLiteral("picture.png"));
-    QProcess check;
-    check.setProcessChannelMode(QProcess::MergedChannels);
-    if (image.save(file))
-        check.start(QStringLiteral(ZENTRILE_SHOWS_OBJECT), { file });
-    if (check.waitForFinished(30000) && check.exitStatus() == QProcess::NormalExit
-        && check.exitCode() == 0) {
-        return QString();
-    }
-    return QString::fromLocal8Bit(check.readAll()).simplified()
-            + QStringLiteral("; picture in ") + savedForALook(image);
 }
 
 #define COMPARE_COLOUR(image, at, expected)                                                 \
@@ -223,23 +205,6 @@ void tst_Rendering::makeChange(const QString &change)
         COMPARE_WINDOW(viewWindowOf(*panel),
                        (ViewWindow { 85.546875, 214.453125, 92.125, 182.875 }));
     }
-}
-
-// What the display server shows of the real main window, not only what the canvas rendered:
-// a canvas that is never exposed shows nothing there. The same check of the picture as
-// scripts/run, the package's own test and the start-up benchmark make.
-void tst_Rendering::mainWindowShowsObject()
-{
-    Torvane window;
-    auto *canvas = window.findChild<GLPanel *>("glcanvas");
-    QVERIFY(canvas);
-    fillWithKey(canvas->parentWidget());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    const QString wrong = lookUntilRight([&] { return objectMissing(shownPicture(canvas)); });
-    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-    VERIFY_SHOWN(canvas);
 }
 
 // The list is replayed, not rebuilt: a paint after the list's content is swapped out shows the

@@ -45,7 +45,8 @@ void tst_Torvane::cleanup()
 }
 
 // The window opens at 600 x 400, the canvas across its width inside an 11-pixel border and
-// between the toolbar and the status bar.
+// between the toolbar and the status bar, showing the object before any command: a canvas
+// that is never exposed shows nothing on the screen.
 void tst_Torvane::canvasFillsTheWindow()
 {
     QCOMPARE(torvane->size(), QSize(600, 400));
@@ -55,6 +56,7 @@ void tst_Torvane::canvasFillsTheWindow()
     QCOMPARE(canvasArea.right(), 600 - 11 - 1);
     QCOMPARE(canvasArea.top(), toolBar.bottom() + 1 + 11);
     QCOMPARE(canvasArea.bottom(), torvane->statusBar()->geometry().top() - 1 - 11);
+    VERIFY_SHOWN(canvas);
 }
 
 void tst_Torvane::buttons_data()
