@@ -170,13 +170,19 @@ inline std::unique_ptr<QWidget> makeStage(QWidget *canvas, const QColor &key = Q
     return stage;
 }
 
+// Room in the key colour right of and below what a stage holds. weston now and then places a
+// window a little past the output's edge (a dozen pixels, where seen); with this room the
+// canvas still lies on the output, where the compositor's picture shows it.
+constexpr int stageRoom = 40;
+
 // Gives the canvas that size, and its stage the room for all it holds and the border.
 inline void resizeOnStage(QWidget *canvas, const QSize &size)
 {
     canvas->resize(size);
     QWidget *stage = canvas->parentWidget();
     const QRect held = stage->childrenRect();
-    stage->resize(QSize(held.right(), held.bottom()) + QSize(stageMargin + 1, stageMargin + 1));
+    stage->resize(QSize(held.right(), held.bottom()) + QSize(stageMargin + 1, stageMargin + 1)
+                  + QSize(stageRoom, stageRoom));
 }
 
 inline void TestPanel::drawFrame()
