@@ -10,6 +10,7 @@
 
 #include "app/torvane.h"
 #include "canvas/glpanel.h"
+#include "tests/support/viewer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,11 +30,6 @@
 #include <functional>
 
 namespace {
-
-// One round through these returns to the fitted view, so rounds draw alike.
-const char *const actionNames[] = { "actionZoomIn", "actionZoomOut", "actionPanLeft",
-                                    "actionPanRight", "actionPanDown", "actionPanUp",
-                                    "actionFit" };
 
 // Runs the event loop until one more frame has been swapped, then waits for GL to finish it:
 // the frame is on the screen. Returns the microseconds from the request.
@@ -65,11 +61,17 @@ long residentKiB()
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+struct Options
 {
-    QApplication app(argc, argv);
+    QSize windowSize;
+    int rounds = 0;
+    int gapMs = 0;
+    int growth = 0;
+    bool composited = false;
+};
+
+Options parseOptions(const QApplication &app)
+{
     QCommandLineParser parser;
     parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
                         { "rounds", "Timed rounds of seven pairs.", "n", "30" },
@@ -79,29 +81,52 @@ int main(int argc, char *argv[])
                       });
     parser.process(app);
     const QStringList size = parser.value("size").split(QLatin1Char('x'));
-    const QSize windowSize(size.value(0).toInt(), size.value(1).toInt());
-    const int rounds = parser.value("rounds").toInt();
-    const int gapMs = parser.value("gap").toInt();
-    if (windowSize.isEmpty() || rounds < 1)
+    Options options { QSize(size.value(0).toInt(), size.value(1).toInt()),
+                      parser.value("rounds").toInt(), parser.value("gap").toInt(),
+                      parser.value("growth").toInt(), parser.isSet("composited") };
+    if (options.windowSize.isEmpty() || options.rounds < 1)
         parser.showHelp(2);
+    return options;
+}
 
+// The real main window and, beside it, the bare window of its canvas's device size.
+class Bench
+{
+public:
+    explicit Bench(const Options &options);
+    QJsonObject timeRounds();
+    QJsonObject growth();
+
+private:
+    double timeCommand(QAction *action);
+
+    const Options options;
     Torvane window;
-    window.resize(windowSize);
+    GLPanel *canvas = nullptr;
+    QList<QAction *> actions;
+    BareWindow bare;
+    int canvasFrames = 0;
+    int bareFrames = 0;
+};
+
+Bench::Bench(const Options &options) : options(options)
+{
+    window.resize(options.windowSize);
     window.move(0, 0);
     window.show();
-    auto *canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
-    QList<QAction *> actions;
-    for (const char *name : actionNames)
-        actions.append(window.findChild<QAction *>(QString::fromLatin1(name)));
+    canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
+    // From ZoomIn round to Fit: each round returns to the fitted view, so rounds draw alike.
+    for (std::size_t i = 1; i <= commands().size(); ++i) {
+        const QString name = commands()[i % commands().size()].actionName();
+        actions.append(window.findChild<QAction *>(name));
+    }
     if (!canvas || actions.contains(nullptr) || !QTest::qWaitForWindowExposed(&window))
         qFatal("The main window lacks its canvas or an action, or never showed");
 
-    const QSize canvasSize = canvas->size() * canvas->devicePixelRatioF();
-    BareWindow bare;
     // On Wayland Qt draws a window's decorations into every frame of its surface; the limit
     // has none to draw.
     bare.setFlag(Qt::FramelessWindowHint);
-    bare.resize(canvasSize / bare.devicePixelRatio());
+    bare.resize(canvas->size() * canvas->devicePixelRatioF() / bare.devicePixelRatio());
     bare.setPosition(window.frameGeometry().right() + 40, 0);
     bare.show();
     if (!QTest::qWaitForWindowExposed(&bare))
@@ -109,25 +134,29 @@ int main(int argc, char *argv[])
     // A plain X server skips what is covered or off the screen, which would flatter whichever
     // window it is. Wayland and XWayland draw every window whole wherever it lies.
     const QRect screen = bare.screen()->geometry();
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !parser.isSet("composited")
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !options.composited
         && (!screen.contains(window.frameGeometry()) || !screen.contains(bare.frameGeometry())
             || window.frameGeometry().intersects(bare.frameGeometry()))) {
         qFatal("The windows overlap or leave the screen; give the screen more room");
     }
+    QObject::connect(canvas, &GLWidget::frameSwapped, [this] { ++canvasFrames; });
+    QObject::connect(&bare, &BareWindow::frameSwapped, [this] { ++bareFrames; });
+}
 
-    int canvasFrames = 0;
-    int bareFrames = 0;
-    QObject::connect(canvas, &GLWidget::frameSwapped, [&canvasFrames] { ++canvasFrames; });
-    QObject::connect(&bare, &BareWindow::frameSwapped, [&bareFrames] { ++bareFrames; });
-    const auto finishCanvas = [canvas] {
+double Bench::timeCommand(QAction *action)
+{
+    return timeFrame([action] { action->trigger(); }, canvasFrames, [this] {
         canvas->makeCurrent();
         glFinish();
-    };
+    });
+}
 
+QJsonObject Bench::timeRounds()
+{
     QJsonArray commandUs;
     QJsonArray bareUs;
     const int warmUpRounds = 3;
-    for (int round = -warmUpRounds; round < rounds; ++round) {
+    for (int round = -warmUpRounds; round < options.rounds; ++round) {
         if (round == 0)
             canvasFrames = bareFrames = 0;
         double command = 0.0;
@@ -135,11 +164,11 @@ int main(int argc, char *argv[])
         for (QAction *action : actions) {
             // On Wayland a swap waits for the compositor's callback for the frame before; a
             // gap lets that come, so each side times its own frame and not the last one's.
-            QTest::qWait(gapMs);
-            command += timeFrame([action] { action->trigger(); }, canvasFrames, finishCanvas);
-            QTest::qWait(gapMs);
-            reference += timeFrame([&bare] { bare.requestFrame(); }, bareFrames,
-                                   [&bare] { bare.finish(); });
+            QTest::qWait(options.gapMs);
+            command += timeCommand(action);
+            QTest::qWait(options.gapMs);
+            reference += timeFrame([this] { bare.requestFrame(); }, bareFrames,
+                                   [this] { bare.finish(); });
         }
         if (round >= 0) {
             commandUs.append(command / actions.size());
@@ -147,36 +176,48 @@ int main(int argc, char *argv[])
         }
     }
     // A second frame drawn for a command would come after its timed one.
-    QTest::qWait(qMax(gapMs, 50));
-    const double timedFrames = rounds * actions.size();
-
+    QTest::qWait(qMax(options.gapMs, 50));
+    const double timedFrames = options.rounds * actions.size();
+    const QSize canvasSize = canvas->size() * canvas->devicePixelRatioF();
     canvas->makeCurrent();
-    QJsonObject result {
+    const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
+    return QJsonObject {
         { "qt", QString::fromLatin1(qVersion()) },
-        { "renderer",
-          QString::fromLatin1(reinterpret_cast<const char *>(glGetString(GL_RENDERER))) },
-        { "window", QJsonArray { windowSize.width(), windowSize.height() } },
+        { "renderer", QString::fromLatin1(renderer) },
+        { "window", QJsonArray { options.windowSize.width(), options.windowSize.height() } },
         { "canvas", QJsonArray { canvasSize.width(), canvasSize.height() } },
         { "command_us", commandUs },
         { "bare_us", bareUs },
         { "frames_per_command", canvasFrames / timedFrames },
         { "frames_per_bare", bareFrames / timedFrames },
     };
+}
 
-    // Whether a long session holds on to memory: commands, with a resize every hundred.
-    if (const int commands = parser.value("growth").toInt()) {
-        const long before = residentKiB();
-        for (int i = 0; i < commands; ++i) {
-            timeFrame([&] { actions[i % actions.size()]->trigger(); }, canvasFrames,
-                      finishCanvas);
-            if (i % 100 == 99) {
-                window.resize(windowSize + QSize(i % 200 == 99 ? 40 : 0, 0));
-                QCoreApplication::processEvents();
-            }
+// Whether a long session holds on to memory: commands, with a resize every hundred.
+QJsonObject Bench::growth()
+{
+    const long before = residentKiB();
+    for (int i = 0; i < options.growth; ++i) {
+        timeCommand(actions[i % actions.size()]);
+        if (i % 100 == 99) {
+            window.resize(options.windowSize + QSize(i % 200 == 99 ? 40 : 0, 0));
+            QCoreApplication::processEvents();
         }
-        const double grownKiB = residentKiB() - before;
-        result.insert("growth", QJsonObject { { "commands", commands }, { "kib", grownKiB } });
     }
+    const double grownKiB = residentKiB() - before;
+    return QJsonObject { { "commands", options.growth }, { "kib", grownKiB } };
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parseOptions(app);
+    Bench bench(options);
+    QJsonObject result = bench.timeRounds();
+    if (options.growth > 0)
+        result.insert("growth", bench.growth());
     std::fputs(QJsonDocument(result).toJson().constData(), stdout);
     return 0;
 }

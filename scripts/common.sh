@@ -1,11 +1,12 @@
-# Shared by the scripts in this folder, which source it. First the Debian packages they need.
-BUILD_PACKAGES="cmake g++ make"
+# Shared by the scripts in this folder, which source it. First the Debian packages they need
+# beyond debian/control's Build-Depends, which scripts/ensure-packages always reads: the
+# compiler and make, which Debian's build-essential gives every package build.
+BUILD_PACKAGES="g++ make"
 QT5_PACKAGES="qtbase5-dev libqt5opengl5-dev"
-QT6_PACKAGES="qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins"
 # Qt 6's Wayland platform plugin, with Mesa's EGL and drivers to draw through it.
 QT6_WAYLAND_PACKAGES="qt6-wayland libegl-mesa0 libgl1-mesa-dri"
 # Xvfb with Mesa's software OpenGL and a font, for running without a display.
-HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev fonts-dejavu-core"
+HEADLESS_PACKAGES="xvfb xauth libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core"
 # What scripts/capture uses to find, look at and close the viewer's window.
 CAPTURE_PACKAGES="xdotool imagemagick python3-xlib"
 

@@ -5,7 +5,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <random>
 
 Q_DECLARE_METATYPE(ViewWindow)
 Q_DECLARE_METATYPE(QList<QSize>)
@@ -34,7 +33,6 @@ private slots:
     void repaintsDrawOneFrame();
     void settingSameModelKeepsIt();
     void viewCannotBeWedged();
-    void releaseManyCanvases();
 
 private:
     void resize(int width, int height);
@@ -124,29 +122,29 @@ void tst_GLPanel::navigation_data()
     QTest::addColumn<ViewWindow>("expected");
 
     // From the default object fitted to 400 x 300.
-    QTest::newRow("panLeft") << QStringList { "panLeft" }
+    QTest::newRow("PanLeft") << QStringList { "PanLeft" }
                              << ViewWindow { 106, 216, 96.25, 178.75 };
-    QTest::newRow("panRight") << QStringList { "panRight" }
+    QTest::newRow("PanRight") << QStringList { "PanRight" }
                               << ViewWindow { 84, 194, 96.25, 178.75 };
-    QTest::newRow("panDown") << QStringList { "panDown" } << ViewWindow { 95, 205, 104.5, 187 };
-    QTest::newRow("panUp") << QStringList { "panUp" } << ViewWindow { 95, 205, 88, 170.5 };
-    QTest::newRow("zoomIn") << QStringList { "zoomIn" }
+    QTest::newRow("PanDown") << QStringList { "PanDown" } << ViewWindow { 95, 205, 104.5, 187 };
+    QTest::newRow("PanUp") << QStringList { "PanUp" } << ViewWindow { 95, 205, 88, 170.5 };
+    QTest::newRow("ZoomIn") << QStringList { "ZoomIn" }
                             << ViewWindow { 100.5, 199.5, 100.375, 174.625 };
-    QTest::newRow("zoomOut") << QStringList { "zoomOut" }
+    QTest::newRow("ZoomOut") << QStringList { "ZoomOut" }
                              << ViewWindow { 89.5, 210.5, 92.125, 182.875 };
-    QTest::newRow("zoomIn, zoomOut") << QStringList { "zoomIn", "zoomOut" }
+    QTest::newRow("zoomIn, zoomOut") << QStringList { "ZoomIn", "ZoomOut" }
                                      << ViewWindow { 95.55, 204.45, 96.6625, 178.3375 };
     QTest::newRow("ten panLefts")
-            << QString("panLeft,").repeated(10).split(",", Qt::SkipEmptyParts)
+            << QString("PanLeft,").repeated(10).split(",", Qt::SkipEmptyParts)
             << ViewWindow { 205, 315, 96.25, 178.75 };
-    QTest::newRow("panLeft, panRight") << QStringList { "panLeft", "panRight" }
+    QTest::newRow("panLeft, panRight") << QStringList { "PanLeft", "PanRight" }
                                        << fitted400x300;
     QTest::newRow("fitView restores")
-            << QStringList { "zoomIn", "panUp", "zoomIn", "panLeft", "zoomOut", "fitView" }
+            << QStringList { "ZoomIn", "PanUp", "ZoomIn", "PanLeft", "ZoomOut", "Fit" }
             << fitted400x300;
     QTest::newRow("resize restores")
-            << QStringList { "zoomOut", "panDown", "panRight", "resize" } << fitted400x300;
-    QTest::newRow("fitView, empty model") << QStringList { "emptyModel", "fitView" }
+            << QStringList { "ZoomOut", "PanDown", "PanRight", "resize" } << fitted400x300;
+    QTest::newRow("fitView, empty model") << QStringList { "emptyModel", "Fit" }
                                           << ViewWindow { -2.333, 12.333, -0.5, 10.5 };
 }
 
@@ -163,7 +161,7 @@ void tst_GLPanel::navigation()
         else if (step == "emptyModel")
             panel->setModel(new ObjectModel({}, {}));
         else
-            (panel.get()->*operations().value(step))();
+            run(*panel, step);
     }
     COMPARE_WINDOW(viewWindowOf(*panel), expected);
     QCOMPARE(glErrors(*panel), QStringList());
@@ -178,11 +176,11 @@ void tst_GLPanel::withoutModelNothingChanges()
     settle(frames);
     const ViewWindow before = viewWindowOf(*panel);
 
-    for (auto it = operations().cbegin(); it != operations().cend(); ++it) {
-        (panel.get()->*it.value())();
+    for (const Command &command : commands()) {
+        (panel.get()->*command.operation)();
         QCoreApplication::processEvents();
         COMPARE_WINDOW(viewWindowOf(*panel), before);
-        QVERIFY2(frames.isEmpty(), qPrintable(it.key() + " repainted"));
+        QVERIFY2(frames.isEmpty(), qPrintable(QLatin1String(command.text) + " repainted"));
     }
 
     // The same route does repaint once there is a model.
@@ -198,7 +196,7 @@ void tst_GLPanel::repaintsDrawOneFrame_data()
     QTest::newRow("QWidget::update") << QStringList { "update" };
     QTest::newRow("QWidget::repaint") << QStringList { "repaint" };
     QTest::newRow("two updates") << QStringList { "update", "update" };
-    QTest::newRow("two commands") << QStringList { "zoomIn", "panLeft" };
+    QTest::newRow("two commands") << QStringList { "ZoomIn", "PanLeft" };
 }
 
 // Qt and any caller reach a widget's repaints through QWidget, whatever the canvas is made of.
@@ -216,7 +214,7 @@ void tst_GLPanel::repaintsDrawOneFrame()
         else if (request == "repaint")
             widget->repaint();
         else
-            (panel.get()->*operations().value(request))();
+            run(*panel, request);
     }
     // QGLWidget draws a repaint's frame before repaint() returns.
     QTRY_VERIFY2(!frames.isEmpty(), "no frame was drawn");
@@ -267,27 +265,6 @@ void tst_GLPanel::viewCannotBeWedged()
     QCOMPARE(glErrors(*panel), QStringList());
     panel->fitView();
     COMPARE_WINDOW(viewWindowOf(*panel), fitted400x300);
-}
-
-// Under the leak checker, this catches a model or display list that is not released.
-void tst_GLPanel::releaseManyCanvases()
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> unit(0.0, 100.0);
-    for (int round = 0; round < 25; ++round) {
-        std::vector<Point2d> verts;
-        for (int i = 0; i < 300; ++i)
-            verts.emplace_back(unit(random), unit(random));
-        TestPanel canvas;
-        canvas.resize(120, 90);
-        canvas.setModel(new ObjectModel(verts, std::vector<Color3d>(300, Color3d(1, 0, 0))));
-        QVERIFY(showWithContext(canvas));
-        canvas.drawFrame();
-        // Replacing the model after a paint recompiles, releasing the first list.
-        canvas.setModel(new ObjectModel);
-        canvas.drawFrame();
-        QCOMPARE(glErrors(canvas), QStringList());
-    }
 }
 
 QTEST_MAIN(tst_GLPanel)
