@@ -5,10 +5,12 @@ reads.
     tests/screen-reader-session tests/screen_reader.py PROGRAM [ARGS...]
 
 Every control shown must have a name, and the canvas a description and nothing inside it to
-read; each command's AT-SPI action, as a screen reader's own command runs it, must change the
-description. (What the keyboard reaches, tst_accessibility checks.) Prints what a screen reader
-reads of the canvas after each command.
+read. On X11 Tab must reach each command in toolbar order, as AT-SPI reports the focus, and
+Space on it must change the description; on Wayland, where the compositor alone hands out the
+keyboard, each command's AT-SPI action must, as a screen reader's own command runs it. Prints
+what a screen reader reads of the canvas after each command.
 """
+import os
 import subprocess
 import sys
 import time
@@ -79,13 +81,36 @@ def check(viewer):
     if canvas.childCount:
         sys.exit(f"{sys.argv[0]}: the canvas has {canvas.childCount} children to read")
 
+    run_commands(viewer, canvas, buttons)
+
+
+def run_commands(viewer, canvas, buttons):
+    """Runs each command after the first, then the first, and sees the description change."""
+    def focused():
+        return [b.name for b in buttons if b.getState().contains(pyatspi.STATE_FOCUSED)]
+
+    keyboard = os.environ.get("QT_QPA_PLATFORM") == "xcb"
+    if keyboard:
+        # Without a window manager, the window gets the keyboard as one would give it; a new
+        # window then has its first command focused.
+        find = os.path.join(os.path.dirname(__file__), "..", "scripts", "find-window")
+        window = subprocess.run([find, str(viewer.pid)], capture_output=True, text=True,
+                                check=True).stdout.strip()
+        subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+        wait_for(f"{buttons[0].name} never took the keyboard's focus",
+                 lambda: focused() == [buttons[0].name])
     for button in buttons[1:] + buttons[:1]:
         description = canvas.description
-        button.queryAction().doAction(0)
+        if keyboard:
+            subprocess.run(["xdotool", "key", "Tab"], check=True)
+            wait_for(f"Tab did not move the focus to {button.name}",
+                     lambda: focused() == [button.name], timeout=5)
+            subprocess.run(["xdotool", "key", "space"], check=True)
+        else:
+            button.queryAction().doAction(0)
         wait_for(f"{button.name} left the canvas's description as it was: {description}",
                  lambda: canvas.description != description, timeout=5)
         print(f"{button.name}: {canvas.description}")
-
 
 if __name__ == "__main__":
     main()

@@ -58,14 +58,6 @@ void listen(QAccessibleEvent *event)
 #endif
 }
 
-QStringList repeated(const QString &command, int times)
-{
-    QStringList commands;
-    while (times-- > 0)
-        commands << command;
-    return commands;
-}
-
 } // namespace
 
 // Qt tells screen readers nothing until one asks for its accessibility bridge.
@@ -166,32 +158,16 @@ void tst_Accessibility::canvasDescribesTheView_data()
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<QString>("expected");
 
-    const QString whole = "Whole object in view. ";
-    const QString fitted = "Zoom: 100% of the fitted view. ";
-    const QString centred = "Object centre: at the canvas centre.";
+    // The wording of every case is tst_canvasdescription's; these follow the real canvas.
+    const QString partly = "Object partly in view. ";
     QTest::newRow("fitted") << QStringList { "ZoomIn", "Fit" } << fittedDescription;
-    // The margin is a twentieth of the fitted view on each side.
     QTest::newRow("ZoomIn") << QStringList { "ZoomIn" }
-                            << "Object partly in view. Zoom: 111% of the fitted view. " + centred;
-    QTest::newRow("ZoomOut")
-            << QStringList { "ZoomOut" } << whole + "Zoom: 91% of the fitted view. " + centred;
-    QTest::newRow("PanLeft") << QStringList { "PanLeft" }
-                             << whole + fitted + "Object centre: 10% of the width left.";
-    // The view's height is the tighter extent in the window's proportions: a tenth of it is
-    // more than the margin. Its width leaves the object a good half of it.
-    QTest::newRow("PanDown") << QStringList { "PanDown" }
-                             << "Object partly in view. " + fitted
-                                     + "Object centre: 10% of the height down.";
+                            << partly + "Zoom: 111% of the fitted view. "
+                                    + "Object centre: at the canvas centre.";
     QTest::newRow("panRight, panUp")
             << QStringList { "PanRight", "PanUp" }
-            << "Object partly in view. " + fitted
+            << partly + "Zoom: 100% of the fitted view. "
                     + "Object centre: 10% of the width right, 10% of the height up.";
-    QTest::newRow("10 panLeft") << repeated("PanLeft", 10)
-                                << "Object out of view. " + fitted
-                                        + "Object centre: 100% of the width left.";
-    QTest::newRow("20 zoomIn") << repeated("ZoomIn", 20)
-                               << "Object partly in view. Zoom: 823% of the fitted view. "
-                                       + centred;
 }
 
 void tst_Accessibility::canvasDescribesTheView()

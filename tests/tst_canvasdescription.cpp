@@ -3,7 +3,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <optional>
 
 Q_DECLARE_METATYPE(ViewWindow)
 
@@ -16,7 +15,6 @@ class tst_CanvasDescription : public QObject
 private slots:
     void describes_data();
     void describes();
-    void withoutObject();
 };
 
 void tst_CanvasDescription::describes_data()
@@ -61,12 +59,6 @@ void tst_CanvasDescription::describes()
     QFETCH(QSize, canvas);
     QFETCH(QString, expected);
     QCOMPARE(canvasDescription(view, ViewWindow { 100, 200, 100, 175 }, canvas), expected);
-}
-
-void tst_CanvasDescription::withoutObject()
-{
-    QCOMPARE(canvasDescription({ 95, 205, 96.25, 178.75 }, std::nullopt, QSize(400, 300)),
-             QString("No object to show."));
 }
 
 QTEST_APPLESS_MAIN(tst_CanvasDescription)

@@ -16,52 +16,33 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-QVersionNumber runningQt()
-{
-    return QVersionNumber::fromString(QLatin1String(qVersion()));
-}
+// Where the compositors keep their sockets and settings; gone with the test.
+QTemporaryDir runtime;
 
-QByteArray runtimePath(const QByteArray &name)
-{
-    return qgetenv("XDG_RUNTIME_DIR") + '/' + name;
-}
-
-// A headless weston drawing in software, which takes screenshots for its clients (--debug) and
-// shows windows without animations, which would spoil them. Started before the application
-// connects, so without QProcess, which needs the application's event loop; the test's death
-// ends it too, so that nothing is left running.
+// A headless weston drawing in software, which takes screenshots for its clients (--debug).
+// Started before the application connects, so without QProcess, which needs the application's
+// event loop; the test's death ends it too, so that nothing is left running.
 class Compositor
 {
 public:
-    explicit Compositor(const QByteArray &socket)
-        : socket(socket)
+    explicit Compositor(const QString &name)
+        : socket(QFile::encodeName(runtime.filePath(name)))
     {
-        if (FILE *ini = std::fopen(runtimePath(socket + ".ini").constData(), "w")) {
-            std::fputs("[shell]\nstartup-animation=none\nanimation=none\n"
-                       "close-animation=none\n", ini);
-            std::fclose(ini);
-        }
-        const QByteArray scale = qgetenv("ZENTRILE_OUTPUT_SCALE");
         const QList<QByteArray> args {
             "weston", "--backend=headless-backend.so", "--use-pixman", "--idle-time=0",
-            "--debug", "--width=1280", "--height=800", "--socket=" + socket,
-            "--config=" + runtimePath(socket + ".ini"),
-            "--scale=" + (scale.isEmpty() ? QByteArray("1") : scale),
+            "--debug", "--width=1280", "--height=800", "--socket=" + QFile::encodeName(name),
+            "--config=" + QFile::encodeName(runtime.filePath("weston.ini")),
+            "--scale=" + qEnvironmentVariable("ZENTRILE_OUTPUT_SCALE", "1").toLatin1(),
         };
-        const QByteArray log = runtimePath(socket + ".log");
         pid = fork();
         if (pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int out = open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(out, STDOUT_FILENO);
-            dup2(out, STDERR_FILENO);
             std::vector<char *> argv;
             for (const QByteArray &arg : args)
                 argv.push_back(const_cast<char *>(arg.constData()));
@@ -71,38 +52,27 @@ public:
         }
     }
 
-    ~Compositor()
-    {
-        crash();
-        for (const char *suffix : { "", ".lock", ".ini", ".log" })
-            unlink(runtimePath(socket + suffix).constData());
-    }
+    ~Compositor() { crash(); }
 
     // Whether it takes clients, within twenty seconds.
     bool waitForSocket() const
     {
-        for (int i = 0; i < 200; ++i) {
-            if (access(runtimePath(socket).constData(), F_OK) == 0)
-                return true;
+        for (int i = 0; i < 200 && access(socket.constData(), F_OK) != 0; ++i)
             usleep(100000);
-        }
-        return false;
+        return access(socket.constData(), F_OK) == 0;
     }
 
     // Its clients now reach this one at the other's socket.
     bool takeOver(const Compositor &other) const
     {
-        return std::rename(runtimePath(socket).constData(),
-                           runtimePath(other.socket).constData()) == 0;
+        return std::rename(socket.constData(), other.socket.constData()) == 0;
     }
 
     // Killed at once, so that it leaves the socket in place for the one that took it over.
     void crash()
     {
-        if (pid <= 0)
-            return;
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        if (pid > 0 && kill(pid, SIGKILL) == 0)
+            waitpid(pid, nullptr, 0);
         pid = 0;
     }
 
@@ -133,9 +103,15 @@ private slots:
 
 void tst_Reconnect::initMain()
 {
-    first = std::make_unique<Compositor>("zentrile-reconnect-" + QByteArray::number(getpid()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    // Windows that fade in or out would spoil the screenshots.
+    QFile config(runtime.filePath("weston.ini"));
+    if (config.open(QIODevice::WriteOnly))
+        config.write("[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\n");
+    config.close();
+    first = std::make_unique<Compositor>("wayland-old");
     qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("WAYLAND_DISPLAY", first->socket);
+    qputenv("WAYLAND_DISPLAY", "wayland-old");
     qputenv("QT_WAYLAND_RECONNECT", "1");
     // The compositor's scale alone.
     qunsetenv("QT_SCALE_FACTOR");
@@ -144,7 +120,7 @@ void tst_Reconnect::initMain()
 
 void tst_Reconnect::initTestCase()
 {
-    if (runningQt() < QVersionNumber(6, 6))
+    if (QVersionNumber::fromString(QLatin1String(qVersion())) < QVersionNumber(6, 6))
         QSKIP(qPrintable(QStringLiteral("Qt %1 ends a program whose Wayland compositor goes; "
                                         "Qt reconnects from 6.6 on")
                                  .arg(qVersion())));
@@ -170,7 +146,7 @@ void tst_Reconnect::sameViewAfterRestart()
     VERIFY_SHOWN(canvas);
     const ViewWindow before = viewWindowOf(*canvas);
 
-    second = std::make_unique<Compositor>(first->socket + "-new");
+    second = std::make_unique<Compositor>("wayland-new");
     QVERIFY(second->waitForSocket());
     QVERIFY(second->takeOver(*first));
     first->crash();

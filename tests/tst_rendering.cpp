@@ -99,9 +99,7 @@ void tst_Rendering::objectExtent_data()
     QTest::addColumn<QSize>("size");
 
     QTest::newRow("400x300") << QSize() << QSize(400, 300);
-    QTest::newRow("200x200") << QSize() << QSize(200, 200);
     QTest::newRow("800x200") << QSize() << QSize(800, 200);
-    QTest::newRow("100x400") << QSize() << QSize(100, 400);
     QTest::newRow("odd 333x217") << QSize() << QSize(333, 217);
     // Nobody asks for these frames: the canvas must redraw after a resize by itself, also when
     // it shrinks, which X11 does not follow with an expose.

@@ -2,12 +2,10 @@
 
 #include <QtTest>
 
-#include <limits>
-
 Q_DECLARE_METATYPE(ViewWindow)
 
-// The view window's arithmetic, without a display: the ranges GL can project, and the fit of a
-// window to the canvas's proportions.
+// The view window's arithmetic, without a display: the ranges GL can project, and the fit of
+// the object to the canvas's proportions.
 class tst_ViewArithmetic : public QObject
 {
     Q_OBJECT
@@ -15,8 +13,8 @@ class tst_ViewArithmetic : public QObject
 private slots:
     void usableRange_data();
     void usableRange();
-    void scaledToAspect_data();
-    void scaledToAspect();
+    void fittedView_data();
+    void fittedView();
 };
 
 void tst_ViewArithmetic::usableRange_data()
@@ -26,14 +24,12 @@ void tst_ViewArithmetic::usableRange_data()
     QTest::addColumn<bool>("usable");
 
     QTest::newRow("fitted view") << 95.0 << 205.0 << true;
-    QTest::newRow("unit apart near the float limit of whole numbers") << 1e7 << 1e7 + 1 << true;
     QTest::newRow("equal") << 1.0 << 1.0 << false;
     QTest::newRow("reversed") << 2.0 << 1.0 << false;
     QTest::newRow("equal in single precision") << 1.0 << 1.0 + 1e-9 << false;
     QTest::newRow("bound beyond float") << -1e39 << 1.0 << false;
     QTest::newRow("extent beyond float") << -3e38 << 3e38 << false;
     QTest::newRow("extent too small to divide by") << 0.0 << 1e-39 << false;
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 1.0 << false;
 }
 
 void tst_ViewArithmetic::usableRange()
@@ -44,36 +40,23 @@ void tst_ViewArithmetic::usableRange()
     QCOMPARE(isUsableRange(low, high), usable);
 }
 
-void tst_ViewArithmetic::scaledToAspect_data()
+void tst_ViewArithmetic::fittedView_data()
 {
-    QTest::addColumn<ViewWindow>("window");
-    QTest::addColumn<double>("factor");
     QTest::addColumn<double>("aspect");
     QTest::addColumn<ViewWindow>("expected");
 
-    // The default triangle's box, and what the canvas shows of it on 400 x 300 pixels. A factor
-    // of 0 stands for the fit.
-    const ViewWindow box { 100, 200, 100, 175 };
-    const ViewWindow fitted { 95, 205, 96.25, 178.75 };
-    QTest::newRow("fit, widened up and down") << box << 0.0 << 0.75 << fitted;
-    QTest::newRow("fit on a wide canvas, widened across")
-            << box << 0.0 << 0.5 << ViewWindow { 67.5, 232.5, 96.25, 178.75 };
-    QTest::newRow("fit of the empty object's box")
-            << ViewWindow { 0, 10, 0, 10 } << 0.0 << 0.75
-            << ViewWindow { -7.0 / 3, 37.0 / 3, -0.5, 10.5 };
-    QTest::newRow("zoom in") << fitted << 0.9 << 0.75
-                             << ViewWindow { 100.5, 199.5, 100.375, 174.625 };
+    // The default triangle's box, x 100 to 200 and y 100 to 175, on 400 x 300 pixels, and on
+    // a canvas twice as wide as high. The canvas's zooms and resizes tst_glpanel follows.
+    QTest::newRow("widened up and down") << 0.75 << ViewWindow { 95, 205, 96.25, 178.75 };
+    QTest::newRow("widened across") << 0.5 << ViewWindow { 67.5, 232.5, 96.25, 178.75 };
 }
 
-void tst_ViewArithmetic::scaledToAspect()
+void tst_ViewArithmetic::fittedView()
 {
-    QFETCH(ViewWindow, window);
-    QFETCH(double, factor);
     QFETCH(double, aspect);
     QFETCH(ViewWindow, expected);
 
-    const ViewWindow actual = factor == 0.0 ? fittedView(window, aspect)
-                                            : ::scaledToAspect(window, factor, aspect);
+    const ViewWindow actual = ::fittedView({ 100, 200, 100, 175 }, aspect);
     QCOMPARE(actual.left, expected.left);
     QCOMPARE(actual.right, expected.right);
     QCOMPARE(actual.bottom, expected.bottom);
