@@ -1,6 +1,6 @@
 # Shared by the scripts in this folder, which source it. First the Debian packages they need
-# beyond debian/control's Build-Depends, which scripts/ensure-packages always reads: the
-# compiler and make, which Debian's build-essential gives every package build.
+# beyond debian/control's Build-Depends, which scripts/ensure-packages reads for them (-B, -P):
+# the compiler and make, which Debian's build-essential gives every package build.
 BUILD_PACKAGES="g++ make"
 QT5_PACKAGES="qtbase5-dev libqt5opengl5-dev"
 # Qt 6's Wayland platform plugin, with Mesa's EGL and drivers to draw through it.
