@@ -16,14 +16,37 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Where the compositors keep their sockets and settings; gone with the test.
-QTemporaryDir runtime;
+// Where the compositors keep their sockets and settings, removed after they have gone. Made
+// before the application and removed after it without Qt, which would set itself up anew.
+struct RuntimeFolder
+{
+    RuntimeFolder()
+    {
+        std::string name = std::filesystem::temp_directory_path() / "zentrile-reconnect-XXXXXX";
+        if (mkdtemp(name.data()))
+            path = name;
+    }
+    ~RuntimeFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+
+    QByteArray filePath(const char *name) const
+    {
+        return QByteArray::fromStdString((std::filesystem::path(path) / name).string());
+    }
+
+    std::string path;
+} runtime;
 
 // A headless weston drawing in software, which takes screenshots for its clients (--debug).
 // Started before the application connects, so without QProcess, which needs the application's
@@ -31,13 +54,13 @@ QTemporaryDir runtime;
 class Compositor
 {
 public:
-    explicit Compositor(const QString &name)
-        : socket(QFile::encodeName(runtime.filePath(name)))
+    explicit Compositor(const char *name)
+        : socket(runtime.filePath(name))
     {
         const QList<QByteArray> args {
             "weston", "--backend=headless-backend.so", "--use-pixman", "--idle-time=0",
-            "--debug", "--width=1280", "--height=800", "--socket=" + QFile::encodeName(name),
-            "--config=" + QFile::encodeName(runtime.filePath("weston.ini")),
+            "--debug", "--width=1280", "--height=800", "--socket=" + QByteArray(name),
+            "--config=" + runtime.filePath("weston.ini"),
             "--scale=" + qEnvironmentVariable("ZENTRILE_OUTPUT_SCALE", "1").toLatin1(),
         };
         pid = fork();
@@ -103,12 +126,10 @@ private slots:
 
 void tst_Reconnect::initMain()
 {
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path));
     // Windows that fade in or out would spoil the screenshots.
-    QFile config(runtime.filePath("weston.ini"));
-    if (config.open(QIODevice::WriteOnly))
-        config.write("[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\n");
-    config.close();
+    std::ofstream(runtime.filePath("weston.ini").toStdString())
+            << "[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\n";
     first = std::make_unique<Compositor>("wayland-old");
     qputenv("QT_QPA_PLATFORM", "wayland");
     qputenv("WAYLAND_DISPLAY", "wayland-old");
