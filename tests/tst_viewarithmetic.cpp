@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 Q_DECLARE_METATYPE(ViewWindow)
 
 // The view window's arithmetic, without a display: the ranges GL can project, and the fit of
@@ -15,6 +18,11 @@ private slots:
     void usableRange();
     void fittedView_data();
     void fittedView();
+    void zoomedAbout_data();
+    void zoomedAbout();
+    void placedAt();
+    void usableFactor_data();
+    void usableFactor();
 };
 
 void tst_ViewArithmetic::usableRange_data()
@@ -61,6 +69,77 @@ void tst_ViewArithmetic::fittedView()
     QCOMPARE(actual.right, expected.right);
     QCOMPARE(actual.bottom, expected.bottom);
     QCOMPARE(actual.top, expected.top);
+}
+
+void tst_ViewArithmetic::zoomedAbout_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<ViewWindow>("expected");
+
+    // From the default triangle fitted to 400 x 300: x 95 to 205, y 96.25 to 178.75.
+    QTest::newRow("about the centre") << 0.9 << 0.5 << 0.5
+                                      << ViewWindow { 100.5, 199.5, 100.375, 174.625 };
+    QTest::newRow("about the top-left corner") << 0.9 << 0.0 << 0.0
+                                               << ViewWindow { 95, 194, 104.5, 178.75 };
+    QTest::newRow("out about the bottom-right corner")
+            << 2.0 << 1.0 << 1.0 << ViewWindow { -15, 205, 96.25, 261.25 };
+}
+
+void tst_ViewArithmetic::zoomedAbout()
+{
+    QFETCH(double, factor);
+    QFETCH(double, x);
+    QFETCH(double, y);
+    QFETCH(ViewWindow, expected);
+
+    const ViewWindow fitted { 95, 205, 96.25, 178.75 };
+    const ViewWindow actual = ::zoomedAbout(fitted, factor, { x, y });
+    QCOMPARE(actual.left, expected.left);
+    QCOMPARE(actual.right, expected.right);
+    QCOMPARE(actual.bottom, expected.bottom);
+    QCOMPARE(actual.top, expected.top);
+
+    // The point there stays, and the inverse zoom brings the view back.
+    const Point2d before = pointAt(fitted, { x, y });
+    const Point2d after = pointAt(actual, { x, y });
+    QCOMPARE(after.x(), before.x());
+    QCOMPARE(after.y(), before.y());
+    const ViewWindow back = ::zoomedAbout(actual, 1.0 / factor, { x, y });
+    QCOMPARE(back.left, fitted.left);
+    QCOMPARE(back.top, fitted.top);
+    QCOMPARE(back.right - back.left, fitted.right - fitted.left);
+}
+
+// A drag's view keeps the point grabbed under the pointer, and its extent.
+void tst_ViewArithmetic::placedAt()
+{
+    const ViewWindow fitted { 95, 205, 96.25, 178.75 };
+    const ViewWindow moved = ::placedAt(fitted, Point2d(150, 137.5), { 0.6, 0.4 });
+    QCOMPARE(moved.left, 84.0);
+    QCOMPARE(moved.right, 194.0);
+    QCOMPARE(moved.bottom, 88.0);
+    QCOMPARE(moved.top, 170.5);
+}
+
+void tst_ViewArithmetic::usableFactor_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<bool>("usable");
+
+    QTest::newRow("zoom in") << 0.8 << true;
+    QTest::newRow("zero") << 0.0 << false;
+    QTest::newRow("negative") << -1.25 << false;
+    QTest::newRow("not a number") << std::nan("") << false;
+    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << false;
+}
+
+void tst_ViewArithmetic::usableFactor()
+{
+    QFETCH(double, factor);
+    QFETCH(bool, usable);
+    QCOMPARE(isUsableFactor(factor), usable);
 }
 
 QTEST_APPLESS_MAIN(tst_ViewArithmetic)
