@@ -2,6 +2,7 @@
 
 #include "model/objectmodel.h"
 
+#include <QShortcut>
 #include <QSizeGrip>
 
 Torvane::Torvane(QWidget *parent, Qt::WindowFlags flags)
@@ -15,6 +16,16 @@ Torvane::Torvane(QWidget *parent, Qt::WindowFlags flags)
     // leaves focus where it was.
     for (QAction *action : ui.mainToolBar->actions())
         ui.mainToolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+
+    // Zoom and fit keys as in every viewer, wherever the focus is in the window. They trigger
+    // the actions, which themselves carry no shortcut, as their buttons show none.
+    const auto shortcut = [this](const QKeySequence &keys, QAction *action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, action, &QAction::trigger);
+    };
+    shortcut(QKeySequence::ZoomIn, ui.actionZoomIn);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), ui.actionZoomIn);
+    shortcut(QKeySequence::ZoomOut, ui.actionZoomOut);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), ui.actionFit);
     // The status bar's own resize grip, which the form does not hold.
     if (auto *grip = ui.statusBar->findChild<QSizeGrip *>())
         grip->setAccessibleName(QCoreApplication::translate("TorvaneClass", "Resize window"));

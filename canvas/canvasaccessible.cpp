@@ -1,5 +1,7 @@
 #include "canvas/canvasaccessible.h"
 
+#include "canvas/glpanel.h"
+
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QLocale>
@@ -103,6 +105,13 @@ QString canvasDescription(const ViewWindow &view, const std::optional<ViewWindow
 CanvasAccessible::CanvasAccessible(QWidget *canvas)
     : QAccessibleWidget(canvas, QAccessible::Graphic)
 {
+}
+
+QString CanvasAccessible::text(QAccessible::Text t) const
+{
+    if (t == QAccessible::Description)
+        return static_cast<const GLPanel *>(widget())->viewDescription();
+    return QAccessibleWidget::text(t);
 }
 
 int CanvasAccessible::childCount() const

@@ -16,14 +16,15 @@
 QString canvasDescription(const ViewWindow &view, const std::optional<ViewWindow> &object,
                           const QSize &canvasSize);
 
-// Screen readers meet the canvas as a picture, named, with the description of what it shows.
-// The surface that draws it is no part of what they should read. Qt makes one for every
-// GLPanel.
+// Screen readers meet the canvas as a picture, named, with the description of what it shows
+// now, even in the middle of a drag, whose change they hear of once it ends. The surface that
+// draws it is no part of what they should read. Qt makes one for every GLPanel.
 class CanvasAccessible : public QAccessibleWidget
 {
 public:
     explicit CanvasAccessible(QWidget *canvas);
 
+    QString text(QAccessible::Text t) const override;
     int childCount() const override;
     QAccessibleInterface *child(int index) const override;
     int indexOfChild(const QAccessibleInterface *child) const override;

@@ -8,6 +8,8 @@ GLWidget::ComposedSurface::ComposedSurface(GLWidget *owner)
     : QOpenGLWidget(owner), canvas(owner)
 {
     setFormat(legacyFormat());
+    // The canvas beneath takes the pointer, the wheel and touch, as it does on every path.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
     // The window composes and swaps whenever any of its widgets changes.
     connect(this, &QOpenGLWidget::frameSwapped, canvas, [this] {
         if (std::exchange(framePainted, false))

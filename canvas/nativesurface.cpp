@@ -15,7 +15,15 @@ GLWidget::NativeSurface::NativeSurface(GLWidget *owner)
     QSurfaceFormat format = legacyFormat();
     format.setOption(QSurfaceFormat::ResetNotification);
     setFormat(format);
+    // Input passes through the native window to the window beneath, whose widgets Qt serves:
+    // the canvas then has its pointer, wheel, touch and keys as any widget has, with positions
+    // in its own coordinates, and whatever filters its events sees them. The window and its
+    // container take neither the pointer nor the focus.
+    setFlag(Qt::WindowTransparentForInput);
+    setFlag(Qt::WindowDoesNotAcceptFocus);
     container = QWidget::createWindowContainer(this, owner);
+    container->setAttribute(Qt::WA_TransparentForMouseEvents);
+    container->setFocusPolicy(Qt::NoFocus);
 }
 
 GLWidget::NativeSurface::~NativeSurface()

@@ -5,8 +5,10 @@ reads.
     tests/screen-reader-session tests/screen_reader.py PROGRAM [ARGS...]
 
 Every control shown must have a name, and the canvas a description and nothing inside it to
-read. On X11 Tab must reach each command in toolbar order, as AT-SPI reports the focus, and
-Space on it must change the description; on Wayland, where the compositor alone hands out the
+read. On X11 a new window's canvas must have the focus, its own keys must change its
+description and AT-SPI must tell of it, Tab must reach each command in toolbar order and then
+the canvas, as AT-SPI reports the focus, and Space on a command must change the description;
+on Wayland, where the compositor alone hands out the
 keyboard, each command's AT-SPI action must, as a screen reader's own command runs it. Prints
 what a screen reader reads of the canvas after each command.
 """
@@ -16,6 +18,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 
 def wait_for(what, check, timeout=20):
@@ -87,30 +90,71 @@ def check(viewer):
 def run_commands(viewer, canvas, buttons):
     """Runs each command after the first, then the first, and sees the description change."""
     def focused():
-        return [b.name for b in buttons if b.getState().contains(pyatspi.STATE_FOCUSED)]
+        return [b.name for b in buttons + [canvas]
+                if b.getState().contains(pyatspi.STATE_FOCUSED)]
 
     keyboard = os.environ.get("QT_QPA_PLATFORM") == "xcb"
     if keyboard:
-        # Without a window manager, the window gets the keyboard as one would give it; a new
-        # window then has its first command focused.
-        find = os.path.join(os.path.dirname(__file__), "..", "scripts", "find-window")
-        window = subprocess.run([find, str(viewer.pid)], capture_output=True, text=True,
-                                check=True).stdout.strip()
-        subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
-        wait_for(f"{buttons[0].name} never took the keyboard's focus",
-                 lambda: focused() == [buttons[0].name])
+        walk_with_keys(viewer, canvas, buttons, focused)
+        return
     for button in buttons[1:] + buttons[:1]:
         description = canvas.description
-        if keyboard:
-            subprocess.run(["xdotool", "key", "Tab"], check=True)
-            wait_for(f"Tab did not move the focus to {button.name}",
-                     lambda: focused() == [button.name], timeout=5)
-            subprocess.run(["xdotool", "key", "space"], check=True)
-        else:
-            button.queryAction().doAction(0)
+        button.queryAction().doAction(0)
         wait_for(f"{button.name} left the canvas's description as it was: {description}",
                  lambda: canvas.description != description, timeout=5)
         print(f"{button.name}: {canvas.description}")
+
+
+def walk_with_keys(viewer, canvas, buttons, focused):
+    """A new window's canvas has the keyboard: what it shows is read with its name, and its
+    own keys change it, which a screen reader hears as a change of the focused object's
+    description. Tab then reaches each command in toolbar order, Space runs it, and Tab comes
+    back to the canvas."""
+    changes = []
+
+    def heard(event):
+        if event.source == canvas:
+            changes.append(event.type)
+
+    pyatspi.Registry.registerEventListener(
+        heard, "object:property-change:accessible-description")
+    context = GLib.MainContext.default()
+
+    def listen_until(what, check, timeout=5):
+        def pumped():
+            while context.pending():
+                context.iteration(False)
+            return check()
+        return wait_for(what, pumped, timeout)
+
+    # Without a window manager, the window gets the keyboard as one would give it.
+    find = os.path.join(os.path.dirname(__file__), "..", "scripts", "find-window")
+    window = subprocess.run([find, str(viewer.pid)], capture_output=True, text=True,
+                            check=True).stdout.strip()
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+    wait_for("the canvas never took the keyboard's focus", lambda: focused() == [canvas.name])
+    if not canvas.description:
+        sys.exit(f"{sys.argv[0]}: the focused canvas has no description to read")
+    print(f"{canvas.name}: {canvas.description}")
+
+    description = canvas.description
+    subprocess.run(["xdotool", "key", "Right"], check=True)
+    listen_until(f"Right on the canvas told no change of its description: {description}",
+                 lambda: changes and canvas.description != description)
+    print(f"Right: {canvas.description}")
+
+    for button in buttons + [canvas]:
+        description = canvas.description
+        subprocess.run(["xdotool", "key", "Tab"], check=True)
+        wait_for(f"Tab did not move the focus to {button.name}",
+                 lambda: focused() == [button.name], timeout=5)
+        if button is canvas:
+            break
+        subprocess.run(["xdotool", "key", "space"], check=True)
+        wait_for(f"{button.name} left the canvas's description as it was: {description}",
+                 lambda: canvas.description != description, timeout=5)
+        print(f"{button.name}: {canvas.description}")
+
 
 if __name__ == "__main__":
     main()

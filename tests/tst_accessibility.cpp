@@ -3,6 +3,7 @@
 #include "model/objectmodel.h"
 
 #include <QAccessible>
+#include <QNativeGestureEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -20,6 +21,11 @@ private slots:
 
     void keysReachEveryCommand_data();
     void keysReachEveryCommand();
+    void windowShortcuts_data();
+    void windowShortcuts();
+    void focusedCanvasIsHeard();
+    void moveIsToldOnce_data();
+    void moveIsToldOnce();
     void canvasDescribesTheView_data();
     void canvasDescribesTheView();
     void canvasWithoutObject();
@@ -27,6 +33,7 @@ private slots:
 private:
     QWidget *button(int index) const;
     QString focusedCommand() const;
+    QStringList announced(const QString &description) const;
 
     std::unique_ptr<Torvane> torvane;
     GLPanel *canvas = nullptr;
@@ -60,6 +67,18 @@ void listen(QAccessibleEvent *event)
 
 } // namespace
 
+// What the canvas asks screen readers to announce of a change to that description: nothing
+// while it has the focus, whose description they speak anyway, nor where Qt cannot announce.
+QStringList tst_Accessibility::announced(const QString &description) const
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (!canvas->hasFocus())
+        return { description };
+#endif
+    Q_UNUSED(description);
+    return {};
+}
+
 // Qt tells screen readers nothing until one asks for its accessibility bridge.
 void tst_Accessibility::initTestCase()
 {
@@ -73,10 +92,13 @@ void tst_Accessibility::init()
     torvane->show();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         // Without a window manager nothing else gives it the keyboard. Activation focuses the
-        // first command.
+        // canvas, first in the window's order, as a viewer's picture takes the keys at once;
+        // the cases start from the first command.
         torvane->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(torvane.get()));
-        QTRY_COMPARE(torvane->focusWidget(), button(0));
+        QTRY_COMPARE(torvane->focusWidget(), torvane->findChild<QWidget *>("glcanvas"));
+        button(0)->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(torvane->focusWidget(), button(0));
     } else {
         // A headless compositor has no keyboard to give: the keys go straight to the window's
         // focus widget, which moves as it would in an active window.
@@ -109,6 +131,8 @@ QWidget *tst_Accessibility::button(int index) const
 
 QString tst_Accessibility::focusedCommand() const
 {
+    if (torvane->focusWidget() == canvas)
+        return QStringLiteral("canvas");
     auto *focused = qobject_cast<QToolButton *>(torvane->focusWidget());
     return focused ? focused->text() : QStringLiteral("no command");
 }
@@ -118,13 +142,16 @@ void tst_Accessibility::keysReachEveryCommand_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("step");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("presses");
 
-    // From Fit, seven presses visit every command in toolbar order and come back to Fit;
-    // Space runs each on the way.
-    QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << 1;
-    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << -1;
-    QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::NoModifier) << 1;
-    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier) << -1;
+    // The presses visit every command in toolbar order and the canvas after them, Tab and
+    // Shift+Tab all round back to Fit; Space runs each command on the way. The arrows end on
+    // the canvas, which takes them to move the view.
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << 1 << 0 << 8;
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << -1 << 0 << 8;
+    QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::NoModifier) << 1 << 0 << 7;
+    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier) << -1 << 6 << 7;
 }
 
 void tst_Accessibility::keysReachEveryCommand()
@@ -132,6 +159,8 @@ void tst_Accessibility::keysReachEveryCommand()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, step);
+    QFETCH(int, start);
+    QFETCH(int, presses);
 
     QStringList ran;
     QObject receiver;
@@ -139,18 +168,125 @@ void tst_Accessibility::keysReachEveryCommand()
         connect(action, &QAction::triggered, &receiver,
                 [&ran, action] { ran << action->text(); });
     }
-    const int count = static_cast<int>(commands().size());
-    for (int i = 1; i <= count; ++i) {
+    QStringList stops;
+    for (const Command &command : commands())
+        stops << command.text;
+    stops << "canvas";
+    const int count = static_cast<int>(stops.size());
+    button(start)->setFocus(Qt::OtherFocusReason);
+    for (int i = 1; i <= presses; ++i) {
         QTest::keyClick(torvane->focusWidget(), Qt::Key(key),
                         Qt::KeyboardModifiers(modifiers));
-        const QString expected = commands().at((count + i * step) % count).text;
+        const QString expected = stops.at((start + count + i * step) % count);
         QCOMPARE(focusedCommand(), expected);
         // Space runs the focused command alone, and the focus stays for the next press.
         ran.clear();
         QTest::keyClick(torvane->focusWidget(), Qt::Key_Space);
-        QCOMPARE(ran, QStringList { expected });
+        QCOMPARE(ran, expected == "canvas" ? QStringList() : QStringList { expected });
         QCOMPARE(focusedCommand(), expected);
     }
+}
+
+void tst_Accessibility::windowShortcuts_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("Ctrl+Plus") << QKeySequence(QKeySequence::ZoomIn) << "ZoomIn";
+    QTest::newRow("Ctrl+=") << QKeySequence("Ctrl+=") << "ZoomIn";
+    QTest::newRow("Ctrl+Minus") << QKeySequence(QKeySequence::ZoomOut) << "ZoomOut";
+    QTest::newRow("Ctrl+0") << QKeySequence("Ctrl+0") << "Fit";
+}
+
+// Wherever the focus is in the window, the keys trigger the command's action.
+void tst_Accessibility::windowShortcuts()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, command);
+
+    QSignalSpy triggered(torvane->findChild<QAction *>("action" + command), &QAction::triggered);
+    QTest::keySequence(torvane->focusWidget(), keys);
+    canvas->setFocus(Qt::TabFocusReason);
+    QTest::keySequence(torvane->focusWidget(), keys);
+    QCOMPARE(triggered.count(), 2);
+}
+
+// The focused canvas's own keys change its description, which screen readers speak for the
+// focused object; an announcement on top would say it twice.
+void tst_Accessibility::focusedCanvasIsHeard()
+{
+    canvas->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(torvane->focusWidget() == canvas);
+    heard.descriptions.clear();
+    QTest::keyClick(canvas, Qt::Key_Right);
+    QCOMPARE(heard.descriptions, QStringList { canvas->accessibleDescription() });
+    QCOMPARE(heard.announcements, announced(canvas->accessibleDescription()));
+}
+
+// A drag, a pinch or a run of wheel steps is one change: screen readers hear of it once it
+// ends, while the description they read follows every step.
+void tst_Accessibility::moveIsToldOnce_data()
+{
+    QTest::addColumn<QString>("move");
+
+    QTest::newRow("drag") << "drag";
+    QTest::newRow("wheel") << "wheel";
+    QTest::newRow("pinch") << "pinch";
+}
+
+void tst_Accessibility::moveIsToldOnce()
+{
+    QFETCH(QString, move);
+
+    QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(canvas);
+    QStringList read;
+    const QPointF at(canvas->width() / 3.0, canvas->height() / 3.0);
+    const QPointF global = canvas->mapToGlobal(at.toPoint());
+    for (int i = 0; i < 5; ++i) {
+        if (move == "drag") {
+            QMouseEvent event(i == 0 ? QEvent::MouseButtonPress : QEvent::MouseMove,
+                              at + QPointF(i * 20, 0), global, i == 0 ? Qt::LeftButton
+                                                                      : Qt::NoButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(canvas, &event);
+        } else if (move == "wheel") {
+            QWheelEvent event(at, global, QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(canvas, &event);
+        } else {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
+            QNativeGestureEvent event(Qt::ZoomNativeGesture,
+                                      QPointingDevice::primaryPointingDevice(), 2, at, at,
+                                      global, 0.1, QPointF());
+#else
+            QNativeGestureEvent event(Qt::ZoomNativeGesture, nullptr, at, at, global, 0.1, 0, 0);
+#endif
+            QCoreApplication::sendEvent(canvas, &event);
+        }
+        read << picture->text(QAccessible::Description);
+    }
+    QCOMPARE(heard.descriptions, QStringList());
+    QCOMPARE(heard.announcements, QStringList());
+    QCOMPARE(read.removeDuplicates(), 0);
+
+    if (move == "drag") {
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &release);
+    } else if (move == "pinch") {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
+        QNativeGestureEvent end(Qt::EndNativeGesture, QPointingDevice::primaryPointingDevice(),
+                                2, at, at, global, 0, QPointF());
+#else
+        QNativeGestureEvent end(Qt::EndNativeGesture, nullptr, at, at, global, 0, 0, 0);
+#endif
+        QCoreApplication::sendEvent(canvas, &end);
+    }
+    QTRY_COMPARE(heard.descriptions, QStringList { read.last() });
+    QCOMPARE(canvas->accessibleDescription(), read.last());
+    QCOMPARE(heard.announcements, announced(read.last()));
+    QTest::qWait(500);
+    QCOMPARE(heard.descriptions.size(), 1);
 }
 
 void tst_Accessibility::canvasDescribesTheView_data()
