@@ -21,8 +21,6 @@ private slots:
 
     void keysReachEveryCommand_data();
     void keysReachEveryCommand();
-    void windowShortcuts_data();
-    void windowShortcuts();
     void focusedCanvasIsHeard();
     void moveIsToldOnce_data();
     void moveIsToldOnce();
@@ -185,30 +183,6 @@ void tst_Accessibility::keysReachEveryCommand()
         QCOMPARE(ran, expected == "canvas" ? QStringList() : QStringList { expected });
         QCOMPARE(focusedCommand(), expected);
     }
-}
-
-void tst_Accessibility::windowShortcuts_data()
-{
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<QString>("command");
-
-    QTest::newRow("Ctrl+Plus") << QKeySequence(QKeySequence::ZoomIn) << "ZoomIn";
-    QTest::newRow("Ctrl+=") << QKeySequence("Ctrl+=") << "ZoomIn";
-    QTest::newRow("Ctrl+Minus") << QKeySequence(QKeySequence::ZoomOut) << "ZoomOut";
-    QTest::newRow("Ctrl+0") << QKeySequence("Ctrl+0") << "Fit";
-}
-
-// Wherever the focus is in the window, the keys trigger the command's action.
-void tst_Accessibility::windowShortcuts()
-{
-    QFETCH(QKeySequence, keys);
-    QFETCH(QString, command);
-
-    QSignalSpy triggered(torvane->findChild<QAction *>("action" + command), &QAction::triggered);
-    QTest::keySequence(torvane->focusWidget(), keys);
-    canvas->setFocus(Qt::TabFocusReason);
-    QTest::keySequence(torvane->focusWidget(), keys);
-    QCOMPARE(triggered.count(), 2);
 }
 
 // The focused canvas's own keys change its description, which screen readers speak for the

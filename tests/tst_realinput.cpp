@@ -165,7 +165,9 @@ void tst_RealInput::keys_data()
     QTest::newRow("Ctrl+=") << "ctrl+equal" << "ZoomIn" << false;
     QTest::newRow("Ctrl+Minus") << "ctrl+minus" << "ZoomOut" << false;
     QTest::newRow("Ctrl+0") << "ctrl+0" << "Fit" << false;
+    QTest::newRow("Left") << "Left" << "PanLeft" << true;
     QTest::newRow("Right") << "Right" << "PanRight" << true;
+    QTest::newRow("Down") << "Down" << "PanDown" << true;
     QTest::newRow("Up") << "Up" << "PanUp" << true;
     QTest::newRow("Plus") << "plus" << "ZoomIn" << true;
     QTest::newRow("Minus") << "minus" << "ZoomOut" << true;

@@ -20,7 +20,6 @@ private slots:
     void fittedView();
     void zoomedAbout_data();
     void zoomedAbout();
-    void placedAt();
     void usableFactor_data();
     void usableFactor();
 };
@@ -110,17 +109,6 @@ void tst_ViewArithmetic::zoomedAbout()
     QCOMPARE(back.left, fitted.left);
     QCOMPARE(back.top, fitted.top);
     QCOMPARE(back.right - back.left, fitted.right - fitted.left);
-}
-
-// A drag's view keeps the point grabbed under the pointer, and its extent.
-void tst_ViewArithmetic::placedAt()
-{
-    const ViewWindow fitted { 95, 205, 96.25, 178.75 };
-    const ViewWindow moved = ::placedAt(fitted, Point2d(150, 137.5), { 0.6, 0.4 });
-    QCOMPARE(moved.left, 84.0);
-    QCOMPARE(moved.right, 194.0);
-    QCOMPARE(moved.bottom, 88.0);
-    QCOMPARE(moved.top, 170.5);
 }
 
 void tst_ViewArithmetic::usableFactor_data()
