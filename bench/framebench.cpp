@@ -6,48 +6,22 @@
 // bare window, and times both the same way: from the request to the swapped frame and
 // glFinish(). Prints the rounds as JSON.
 
-#include "barewindow.h"
+#include "sidebyside.h"
 
-#include "app/torvane.h"
-#include "canvas/glpanel.h"
 #include "tests/support/viewer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QScreen>
-#include <QTest>
 
 #include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 
 namespace {
-
-// Runs the event loop until one more frame has been swapped, then waits for GL to finish it:
-// the frame is on the screen. Returns the microseconds from the request.
-double timeFrame(const std::function<void()> &request, const int &frames,
-                 const std::function<void()> &finish)
-{
-    QElapsedTimer clock;
-    clock.start();
-    const int before = frames;
-    request();
-    while (frames == before) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (clock.elapsed() > 10000)
-            qFatal("No frame came within 10 s");
-    }
-    finish();
-    return clock.nsecsElapsed() / 1e3;
-}
 
 // Once the allocator has handed back the pages it keeps but no longer uses, which would
 // otherwise hide or fake growth.
@@ -111,34 +85,14 @@ private:
 
 Bench::Bench(const Options &options) : options(options)
 {
-    window.resize(options.windowSize);
-    window.move(0, 0);
-    window.show();
-    canvas = window.findChild<GLPanel *>(QStringLiteral("glcanvas"));
+    canvas = showSideBySide(window, bare, options.windowSize, options.composited);
     // From ZoomIn round to Fit: each round returns to the fitted view, so rounds draw alike.
     for (std::size_t i = 1; i <= commands().size(); ++i) {
         const QString name = commands()[i % commands().size()].actionName();
         actions.append(window.findChild<QAction *>(name));
     }
-    if (!canvas || actions.contains(nullptr) || !QTest::qWaitForWindowExposed(&window))
-        qFatal("The main window lacks its canvas or an action, or never showed");
-
-    // On Wayland Qt draws a window's decorations into every frame of its surface; the limit
-    // has none to draw.
-    bare.setFlag(Qt::FramelessWindowHint);
-    bare.resize(canvas->size() * canvas->devicePixelRatioF() / bare.devicePixelRatio());
-    bare.setPosition(window.frameGeometry().right() + 40, 0);
-    bare.show();
-    if (!QTest::qWaitForWindowExposed(&bare))
-        qFatal("The bare window never showed");
-    // A plain X server skips what is covered or off the screen, which would flatter whichever
-    // window it is. Wayland and XWayland draw every window whole wherever it lies.
-    const QRect screen = bare.screen()->geometry();
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !options.composited
-        && (!screen.contains(window.frameGeometry()) || !screen.contains(bare.frameGeometry())
-            || window.frameGeometry().intersects(bare.frameGeometry()))) {
-        qFatal("The windows overlap or leave the screen; give the screen more room");
-    }
+    if (actions.contains(nullptr))
+        qFatal("The main window lacks an action");
     QObject::connect(canvas, &GLWidget::frameSwapped, [this] { ++canvasFrames; });
     QObject::connect(&bare, &BareWindow::frameSwapped, [this] { ++bareFrames; });
 }
@@ -178,19 +132,12 @@ QJsonObject Bench::timeRounds()
     // A second frame drawn for a command would come after its timed one.
     QTest::qWait(qMax(options.gapMs, 50));
     const double timedFrames = options.rounds * actions.size();
-    const QSize canvasSize = canvas->size() * canvas->devicePixelRatioF();
-    canvas->makeCurrent();
-    const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
-    return QJsonObject {
-        { "qt", QString::fromLatin1(qVersion()) },
-        { "renderer", QString::fromLatin1(renderer) },
-        { "window", QJsonArray { options.windowSize.width(), options.windowSize.height() } },
-        { "canvas", QJsonArray { canvasSize.width(), canvasSize.height() } },
-        { "command_us", commandUs },
-        { "bare_us", bareUs },
-        { "frames_per_command", canvasFrames / timedFrames },
-        { "frames_per_bare", bareFrames / timedFrames },
-    };
+    QJsonObject result = runFacts(canvas, options.windowSize);
+    result.insert("command_us", commandUs);
+    result.insert("bare_us", bareUs);
+    result.insert("frames_per_command", canvasFrames / timedFrames);
+    result.insert("frames_per_bare", bareFrames / timedFrames);
+    return result;
 }
 
 // Whether a long session holds on to memory: commands, with a resize every hundred.

@@ -18,6 +18,9 @@ from statistics import median, quantiles
 
 FRAME_GOAL = 1.25
 START_UP_GOAL = 1.05
+# The last event of a burst stands on the screen within a bare frame and a millisecond.
+INPUT_GOAL = 1.0
+INPUT_SLACK_US = 1000
 # Start-up ratios are taken over blocks of this many consecutive rounds: one launch varies with
 # the machine's load by more than the goals allow.
 BLOCK = 5
@@ -62,6 +65,35 @@ def load_frames(results):
         runs.append(run)
     return sorted(runs, key=lambda r: (list(SERVERS).index(r["server"]),
                                        list(BUILDS).index(r["build"]), r["area"]))
+
+
+def load_input(results):
+    runs = []
+    for path in glob.glob(os.path.join(results, "input-*.json")):
+        server, build = re.match(r"input-(\w+)-([\w-]+)\.json", os.path.basename(path)).groups()
+        with open(path) as f:
+            runs.append(dict(json.load(f), server=server, build=build))
+    return sorted(runs, key=lambda r: (list(SERVERS).index(r["server"]),
+                                       list(BUILDS).index(r["build"])))
+
+
+def input_table(runs):
+    rows = []
+    for r in runs:
+        for burst in ("drag", "wheel"):
+            b = r[burst]
+            ratios = [t / (bare + INPUT_SLACK_US)
+                      for t, bare in zip(b["latency_us"], b["bare_us"])]
+            rows.append((SERVERS[r["server"]], BUILDS[r["build"]], size(r["window"]), burst,
+                         f"{median(b['send_us']) / 1e3:.1f}", f"{median(b['latency_us']):.0f}",
+                         f"{median(b['bare_us']):.0f}", ratio(ratios), verdict(ratios, INPUT_GOAL),
+                         f"{median(b['frames']):.0f} / {max(b['frames']):.0f}",
+                         "met" if set(b["frames"]) == {1} else "**missed**"))
+    events = " and ".join(sorted({f"{r['events']:,}" for r in runs}))
+    return table(f"| server | build | window | burst | {events} events handled, ms "
+                 "| last event to its frame, µs | bare frame, µs "
+                 "| ratio to bare frame + 1 ms (spread) | within 1 "
+                 "| frames per burst, median / max | exactly 1 |", rows)
 
 
 def paired(startup, name, reference, key):
@@ -211,11 +243,12 @@ def summarise(results):
             "qt": qt6, "machine": machine_text(runs, results, system),
             "goals": goals_rows(runs, startups), "frames": frames_table(runs),
             "growth": growth_text(runs), "start-up": startup_tables(startups),
-            "plot": plot_series(runs)}
+            "input": input_table(load_input(results)), "plot": plot_series(runs)}
 
 
 def per_release(summaries, key):
-    return "\n\n".join(f"**{s['name']}**, Qt {s['qt']}:\n\n{s[key]}" for s in summaries)
+    return "\n\n".join(f"**{s['name']}**, Qt {s['qt']}:\n\n{s[key]}" for s in summaries
+                       if key in s)
 
 
 def main():
@@ -241,7 +274,8 @@ def main():
               "goals": goals_table(summaries), "frames": per_release(summaries, "frames"),
               "growth": "\n\n".join(f"{s['name']}: {s['growth'][0].lower()}{s['growth'][1:]}"
                                    for s in summaries),
-              "start-up": per_release(summaries, "start-up")}
+              "start-up": per_release(summaries, "start-up"),
+              "input": per_release(summaries, "input")}
     for name, text in blocks.items():
         print(f"{text}\n")
         replace_block(args.markdown, name, text)
