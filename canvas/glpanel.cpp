@@ -286,10 +286,10 @@ void GLPanel::describeView()
 }
 
 // Pointer positions in logical pixels from the canvas's top-left corner; the view spans the
-// whole canvas.
+// whole canvas. A collapsed side counts as one pixel, as it does for the view.
 CanvasShare GLPanel::shareAt(const QPointF &position) const
 {
-    return { position.x() / width(), position.y() / height() };
+    return { position.x() / std::max(1, width()), position.y() / std::max(1, height()) };
 }
 
 void GLPanel::grab(const QPointF &position)
@@ -326,9 +326,9 @@ bool GLPanel::event(QEvent *event)
         // A touchpad's pinch, as a change of scale since its last event.
         const auto *gesture = static_cast<QNativeGestureEvent *>(event);
         if (gesture->gestureType() == Qt::ZoomNativeGesture) {
-            const double factor = 1.0 / (1.0 + gesture->value());
-            if (isUsableFactor(factor))
-                moveView(zoomedAbout(view(), factor, shareAt(positionOf(*gesture))));
+            const double scale = 1.0 + gesture->value();
+            if (isUsableFactor(scale))
+                moveView(zoomedAbout(view(), 1.0 / scale, shareAt(positionOf(*gesture))));
         } else if (gesture->gestureType() == Qt::EndNativeGesture) {
             endMove();
         }
@@ -379,8 +379,8 @@ void GLPanel::wheelEvent(QWheelEvent *event)
     event->accept();
     const QPoint pixels = event->pixelDelta();
     if (!pixels.isNull() && !(event->modifiers() & Qt::ControlModifier)) {
-        moveView(shifted(view(), -pixels.x() / static_cast<double>(width()),
-                         pixels.y() / static_cast<double>(height())));
+        const CanvasShare share = shareAt(pixels);
+        moveView(shifted(view(), -share.x, share.y));
     } else {
         const double steps = (event->inverted() ? -1.0 : 1.0) * event->angleDelta().y() / 120.0;
         if (steps != 0.0) {
@@ -421,14 +421,15 @@ void GLPanel::touchEvent(QTouchEvent *event)
     }
     pointer = centreOf(down);
     touchSpan = spanOf(down);
-    pinchBy(touchSpan / pinchSpan);
+    // Fingers that started or came together at one point give no scale.
+    if (pinchSpan > 0.0)
+        pinchBy(touchSpan / pinchSpan);
 }
 
 void GLPanel::pinchBy(double scale)
 {
-    const double factor = 1.0 / scale;
-    if (isUsableFactor(factor))
-        moveView(placedAt(zoomedAbout(pinchStart, factor, pinchCentre), *grabbed,
+    if (isUsableFactor(scale))
+        moveView(placedAt(zoomedAbout(pinchStart, 1.0 / scale, pinchCentre), *grabbed,
                           shareAt(pointer)));
 }
 

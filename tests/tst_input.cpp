@@ -64,6 +64,7 @@ private slots:
     void drag_data();
     void drag();
     void dragOutlivesResize();
+    void collapsedCanvas();
     void pinch_data();
     void pinch();
     void touch_data();
@@ -216,6 +217,20 @@ void tst_Input::dragOutlivesResize()
     COMPARE_WINDOW(viewWindowOf(*canvas), (ViewWindow { 84, 194, 104.5, 187 }));
 }
 
+// A collapsed side counts as one pixel: the hand still leaves a view GL can project.
+void tst_Input::collapsedCanvas()
+{
+    canvas->resize(0, 0);
+    sendWheel(canvas, { 0, 0 }, QPoint(0, 120));
+    sendWheel(canvas, { 0, 0 }, QPoint(), QPoint(40, 30));
+    sendMouse(canvas, QEvent::MouseButtonPress, { 0, 0 }, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseMove, { 3, 4 }, Qt::NoButton, Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseButtonRelease, { 3, 4 }, Qt::LeftButton, Qt::NoButton);
+    const ViewWindow view = viewWindowOf(*canvas);
+    QVERIFY2(isUsableRange(view.left, view.right) && isUsableRange(view.bottom, view.top),
+             qPrintable(toString(view)));
+}
+
 void tst_Input::pinch_data()
 {
     QTest::addColumn<QList<double>>("values");
@@ -263,6 +278,9 @@ void tst_Input::touch_data()
     QTest::newRow("two fingers pinch and move")
             << Path { { 150, 150 }, { 140, 150 } } << Path { { 250, 150 }, { 340, 150 } }
             << ViewWindow { 117, 172, 116.875, 158.125 };
+    QTest::newRow("two fingers start at one point")
+            << Path { { 200, 150 }, { 150, 150 } } << Path { { 200, 150 }, { 250, 150 } }
+            << fitted;
     QTest::newRow("two fingers meet")
             << Path { { 150, 150 }, { 200, 150 } } << Path { { 250, 150 }, { 200, 150 } }
             << fitted;
