@@ -193,20 +193,16 @@ void GLPanel::paintGL()
 {
     loadView();
     glClear(GL_COLOR_BUFFER_BIT);
-    if (!model || model->isEmpty()) {
-        if (showsFocus())
-            drawFocusFrame();
-        return;
-    }
-
-    if (!listValid) {
-        if (displayList != 0)
-            glDeleteLists(displayList, 1);
-        displayList = buildDisplayList();
-    }
-    if (displayList != 0) {
-        glCallList(displayList);
-        listValid = true;
+    if (model && !model->isEmpty()) {
+        if (!listValid) {
+            if (displayList != 0)
+                glDeleteLists(displayList, 1);
+            displayList = buildDisplayList();
+        }
+        if (displayList != 0) {
+            glCallList(displayList);
+            listValid = true;
+        }
     }
     if (showsFocus())
         drawFocusFrame();
@@ -245,14 +241,8 @@ ViewWindow GLPanel::view() const
 // event loop; a screen reader hears of the whole move once it ends.
 void GLPanel::moveView(const ViewWindow &window)
 {
-    if (!model)
+    if (!model || !setViewWindow(window))
         return;
-    const ViewWindow before = view();
-    setViewWindow(window.left, window.right, window.bottom, window.top);
-    if (xMin == before.left && xMax == before.right && yMin == before.bottom
-        && yMax == before.top) {
-        return;
-    }
     moving = true;
     requestFrame();
 }
@@ -495,32 +485,33 @@ void GLPanel::fitToModel()
     ViewWindow box {};
     model->boundingBox(box.left, box.right, box.bottom, box.top);
     const ViewWindow fitted = fittedView(box, static_cast<double>(viewHeight) / viewWidth);
-    setViewWindow(fitted.left, fitted.right, fitted.bottom, fitted.top);
+    setViewWindow(fitted);
 }
 
 void GLPanel::rescaleView(double factor)
 {
-    const ViewWindow scaled = scaledToAspect({ xMin, xMax, yMin, yMax }, factor,
-                                             static_cast<double>(viewHeight) / viewWidth);
-    setViewWindow(scaled.left, scaled.right, scaled.bottom, scaled.top);
+    setViewWindow(scaledToAspect(view(), factor, static_cast<double>(viewHeight) / viewWidth));
 }
 
 void GLPanel::panView(double fx, double fy)
 {
-    const ViewWindow moved = shifted(view(), fx, fy);
-    setViewWindow(moved.left, moved.right, moved.bottom, moved.top);
+    setViewWindow(shifted(view(), fx, fy));
 }
 
 // A step that would leave no usable projection is dropped, so the view can always be zoomed
-// or panned back and never wedges at a degenerate or overflowed window.
-void GLPanel::setViewWindow(double left, double right, double bottom, double top)
+// or panned back and never wedges at a degenerate or overflowed window. Says whether the view
+// changed.
+bool GLPanel::setViewWindow(const ViewWindow &window)
 {
-    if (!isUsableRange(left, right) || !isUsableRange(bottom, top))
-        return;
-    xMin = left;
-    xMax = right;
-    yMin = bottom;
-    yMax = top;
+    if (!isUsableRange(window.left, window.right) || !isUsableRange(window.bottom, window.top))
+        return false;
+    const bool changed = window.left != xMin || window.right != xMax
+            || window.bottom != yMin || window.top != yMax;
+    xMin = window.left;
+    xMax = window.right;
+    yMin = window.bottom;
+    yMax = window.top;
+    return changed;
 }
 
 void GLPanel::loadView()

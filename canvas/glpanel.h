@@ -74,7 +74,7 @@ private:
     void fitToModel();
     void rescaleView(double factor);
     void panView(double fx, double fy);
-    void setViewWindow(double left, double right, double bottom, double top);
+    bool setViewWindow(const ViewWindow &window);
     void loadView();
     GLuint buildDisplayList();
 

@@ -5,9 +5,11 @@
 #include "canvas/viewarithmetic.h"
 #include "tests/support/viewer.h"
 
+#include <QNativeGestureEvent>
 #include <QProcess>
 #include <QScreen>
 #include <QStringList>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <functional>
@@ -328,6 +330,38 @@ inline bool showWithContext(GLPanel &panel)
     panel.show();
     return QTest::qWaitForWindowExposed(&panel)
             && QTest::qWaitFor([&] { return panel.isValid(); });
+}
+
+// Input as Qt delivers it to the canvas, at positions in the canvas's own coordinates.
+inline void sendWheel(QWidget *canvas, const QPointF &at, const QPoint &angle,
+                      const QPoint &pixels = {}, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                      bool inverted = false)
+{
+    const QPointF global = canvas->mapToGlobal(at.toPoint());
+    QWheelEvent wheel(at, global, pixels, angle, Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                      inverted);
+    QCoreApplication::sendEvent(canvas, &wheel);
+}
+
+inline void sendMouse(QWidget *canvas, QEvent::Type type, const QPointF &at,
+                      Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    const QPointF global = canvas->mapToGlobal(at.toPoint());
+    QMouseEvent mouse(type, at, global, button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &mouse);
+}
+
+inline void sendPinch(QWidget *canvas, Qt::NativeGestureType type, const QPointF &at,
+                      double value)
+{
+    const QPointF global = canvas->mapToGlobal(at.toPoint());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
+    QNativeGestureEvent gesture(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                                global, value, QPointF());
+#else
+    QNativeGestureEvent gesture(type, nullptr, at, at, global, value, 0, 0);
+#endif
+    QCoreApplication::sendEvent(canvas, &gesture);
 }
 
 #endif // CANVASTEST_H

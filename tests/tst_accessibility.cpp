@@ -3,7 +3,6 @@
 #include "model/objectmodel.h"
 
 #include <QAccessible>
-#include <QNativeGestureEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -32,6 +31,8 @@ private:
     QWidget *button(int index) const;
     QString focusedCommand() const;
     QStringList announced(const QString &description) const;
+    void moveStep(const QString &move, int i);
+    void endMove(const QString &move);
 
     std::unique_ptr<Torvane> torvane;
     GLPanel *canvas = nullptr;
@@ -214,53 +215,45 @@ void tst_Accessibility::moveIsToldOnce()
 
     QAccessibleInterface *picture = QAccessible::queryAccessibleInterface(canvas);
     QStringList read;
-    const QPointF at(canvas->width() / 3.0, canvas->height() / 3.0);
-    const QPointF global = canvas->mapToGlobal(at.toPoint());
     for (int i = 0; i < 5; ++i) {
-        if (move == "drag") {
-            QMouseEvent event(i == 0 ? QEvent::MouseButtonPress : QEvent::MouseMove,
-                              at + QPointF(i * 20, 0), global, i == 0 ? Qt::LeftButton
-                                                                      : Qt::NoButton,
-                              Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(canvas, &event);
-        } else if (move == "wheel") {
-            QWheelEvent event(at, global, QPoint(), QPoint(0, 120), Qt::NoButton,
-                              Qt::NoModifier, Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(canvas, &event);
-        } else {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
-            QNativeGestureEvent event(Qt::ZoomNativeGesture,
-                                      QPointingDevice::primaryPointingDevice(), 2, at, at,
-                                      global, 0.1, QPointF());
-#else
-            QNativeGestureEvent event(Qt::ZoomNativeGesture, nullptr, at, at, global, 0.1, 0, 0);
-#endif
-            QCoreApplication::sendEvent(canvas, &event);
-        }
+        moveStep(move, i);
         read << picture->text(QAccessible::Description);
     }
     QCOMPARE(heard.descriptions, QStringList());
     QCOMPARE(heard.announcements, QStringList());
     QCOMPARE(read.removeDuplicates(), 0);
 
-    if (move == "drag") {
-        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(canvas, &release);
-    } else if (move == "pinch") {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
-        QNativeGestureEvent end(Qt::EndNativeGesture, QPointingDevice::primaryPointingDevice(),
-                                2, at, at, global, 0, QPointF());
-#else
-        QNativeGestureEvent end(Qt::EndNativeGesture, nullptr, at, at, global, 0, 0, 0);
-#endif
-        QCoreApplication::sendEvent(canvas, &end);
-    }
+    endMove(move);
     QTRY_COMPARE(heard.descriptions, QStringList { read.last() });
     QCOMPARE(canvas->accessibleDescription(), read.last());
     QCOMPARE(heard.announcements, announced(read.last()));
     QTest::qWait(500);
     QCOMPARE(heard.descriptions.size(), 1);
+}
+
+// Step i of a drag, a wheel run or a pinch, each of which changes the view.
+void tst_Accessibility::moveStep(const QString &move, int i)
+{
+    const QPointF at(canvas->width() / 3.0, canvas->height() / 3.0);
+    if (move == "drag" && i == 0)
+        sendMouse(canvas, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    else if (move == "drag")
+        sendMouse(canvas, QEvent::MouseMove, at + QPointF(i * 20, 0), Qt::NoButton,
+                  Qt::LeftButton);
+    else if (move == "wheel")
+        sendWheel(canvas, at, QPoint(0, 120));
+    else
+        sendPinch(canvas, Qt::ZoomNativeGesture, at, 0.1);
+}
+
+// How each move ends: a drag with its release, a pinch with its gesture's end, and a wheel
+// run when the wheel rests.
+void tst_Accessibility::endMove(const QString &move)
+{
+    if (move == "drag")
+        sendMouse(canvas, QEvent::MouseButtonRelease, {}, Qt::LeftButton, Qt::NoButton);
+    else if (move == "pinch")
+        sendPinch(canvas, Qt::EndNativeGesture, {}, 0);
 }
 
 void tst_Accessibility::canvasDescribesTheView_data()

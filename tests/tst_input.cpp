@@ -2,10 +2,8 @@
 
 #include "model/objectmodel.h"
 
-#include <QNativeGestureEvent>
 #include <QPushButton>
 #include <QTouchEvent>
-#include <QWheelEvent>
 #include <QtTest>
 
 #include <limits>
@@ -17,35 +15,6 @@ namespace {
 // The default object fitted to a canvas of 400 x 300: 0.275 model units a pixel both ways.
 const ViewWindow fitted { 95, 205, 96.25, 178.75 };
 const QPointF centre(200, 150);
-
-void sendWheel(QWidget *canvas, const QPointF &at, const QPoint &angle, const QPoint &pixels = {},
-               Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool inverted = false)
-{
-    const QPointF global = canvas->mapToGlobal(at.toPoint());
-    QWheelEvent wheel(at, global, pixels, angle, Qt::NoButton, modifiers, Qt::NoScrollPhase,
-                      inverted);
-    QCoreApplication::sendEvent(canvas, &wheel);
-}
-
-void sendMouse(QWidget *canvas, QEvent::Type type, const QPointF &at, Qt::MouseButton button,
-               Qt::MouseButtons buttons)
-{
-    const QPointF global = canvas->mapToGlobal(at.toPoint());
-    QMouseEvent mouse(type, at, global, button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(canvas, &mouse);
-}
-
-void sendPinch(QWidget *canvas, Qt::NativeGestureType type, const QPointF &at, double value)
-{
-    const QPointF global = canvas->mapToGlobal(at.toPoint());
-#if QT_VERSION >= QT_VERSION_CHECK(6, 2, 0)
-    QNativeGestureEvent gesture(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
-                                global, value, QPointF());
-#else
-    QNativeGestureEvent gesture(type, nullptr, at, at, global, value, 0, 0);
-#endif
-    QCoreApplication::sendEvent(canvas, &gesture);
-}
 
 } // namespace
 
