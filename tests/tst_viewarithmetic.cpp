@@ -2,9 +2,6 @@
 
 #include <QtTest>
 
-#include <cmath>
-#include <limits>
-
 Q_DECLARE_METATYPE(ViewWindow)
 
 // The view window's arithmetic, without a display: the ranges GL can project, and the fit of
@@ -20,8 +17,6 @@ private slots:
     void fittedView();
     void zoomedAbout_data();
     void zoomedAbout();
-    void usableFactor_data();
-    void usableFactor();
 };
 
 void tst_ViewArithmetic::usableRange_data()
@@ -109,25 +104,6 @@ void tst_ViewArithmetic::zoomedAbout()
     QCOMPARE(back.left, fitted.left);
     QCOMPARE(back.top, fitted.top);
     QCOMPARE(back.right - back.left, fitted.right - fitted.left);
-}
-
-void tst_ViewArithmetic::usableFactor_data()
-{
-    QTest::addColumn<double>("factor");
-    QTest::addColumn<bool>("usable");
-
-    QTest::newRow("zoom in") << 0.8 << true;
-    QTest::newRow("zero") << 0.0 << false;
-    QTest::newRow("negative") << -1.25 << false;
-    QTest::newRow("not a number") << std::nan("") << false;
-    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << false;
-}
-
-void tst_ViewArithmetic::usableFactor()
-{
-    QFETCH(double, factor);
-    QFETCH(bool, usable);
-    QCOMPARE(isUsableFactor(factor), usable);
 }
 
 QTEST_APPLESS_MAIN(tst_ViewArithmetic)
