@@ -44,22 +44,19 @@ struct Options
     bool composited = false;
 };
 
-Options parseOptions(const QApplication &app)
+Options parseOptions()
 {
     QCommandLineParser parser;
-    parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
-                        { "rounds", "Timed rounds of seven pairs.", "n", "30" },
-                        { "gap", "Idle milliseconds before each timed frame.", "ms", "0" },
+    parser.addOptions({ { "gap", "Idle milliseconds before each timed frame.", "ms", "0" },
                         { "growth", "Commands of the growth run after the rounds.", "n", "0" },
                         { "composited", "The server composes windows: any placement will do." }
                       });
-    parser.process(app);
-    const QStringList size = parser.value("size").split(QLatin1Char('x'));
-    Options options { QSize(size.value(0).toInt(), size.value(1).toInt()),
-                      parser.value("rounds").toInt(), parser.value("gap").toInt(),
-                      parser.value("growth").toInt(), parser.isSet("composited") };
-    if (options.windowSize.isEmpty() || options.rounds < 1)
-        parser.showHelp(2);
+    Options options;
+    processSizeAndRounds(parser, "Timed rounds of seven pairs.", options.windowSize,
+                         options.rounds);
+    options.gapMs = parser.value("gap").toInt();
+    options.growth = parser.value("growth").toInt();
+    options.composited = parser.isSet("composited");
     return options;
 }
 
@@ -160,7 +157,7 @@ QJsonObject Bench::growth()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const Options options = parseOptions(app);
+    const Options options = parseOptions();
     Bench bench(options);
     QJsonObject result = bench.timeRounds();
     if (options.growth > 0)

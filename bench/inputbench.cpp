@@ -33,17 +33,12 @@ struct Options
     int rounds = 0;
 };
 
-Options parseOptions(const QApplication &app)
+Options parseOptions()
 {
     QCommandLineParser parser;
-    parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
-                        { "rounds", "Timed rounds of a drag and a wheel burst.", "n", "30" } });
-    parser.process(app);
-    const QStringList size = parser.value("size").split(QLatin1Char('x'));
-    Options options { QSize(size.value(0).toInt(), size.value(1).toInt()),
-                      parser.value("rounds").toInt() };
-    if (options.windowSize.isEmpty() || options.rounds < 1)
-        parser.showHelp(2);
+    Options options;
+    processSizeAndRounds(parser, "Timed rounds of a drag and a wheel burst.",
+                         options.windowSize, options.rounds);
     return options;
 }
 
@@ -165,7 +160,7 @@ QJsonObject Bench::timeRounds()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Bench bench(parseOptions(app));
+    Bench bench(parseOptions());
     std::fputs(QJsonDocument(bench.timeRounds()).toJson().constData(), stdout);
     return 0;
 }

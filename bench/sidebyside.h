@@ -6,6 +6,7 @@
 #include "app/torvane.h"
 #include "canvas/glpanel.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -16,6 +17,22 @@
 #include <functional>
 
 // What the benchmarks that time the canvas's frames against the bare window's share.
+
+// Adds the options that every benchmark here takes, the window's size and the number of timed
+// rounds, to the parser's own, and processes the command line. A size or count that cannot be
+// ends the program with its usage and status 2.
+inline void processSizeAndRounds(QCommandLineParser &parser, const QString &roundsHelp,
+                                 QSize &size, int &rounds)
+{
+    parser.addOptions({ { "size", "Window size, WxH.", "size", "600x400" },
+                        { "rounds", roundsHelp, "n", "30" } });
+    parser.process(*QCoreApplication::instance());
+    const QStringList widthAndHeight = parser.value("size").split(QLatin1Char('x'));
+    size = QSize(widthAndHeight.value(0).toInt(), widthAndHeight.value(1).toInt());
+    rounds = parser.value("rounds").toInt();
+    if (size.isEmpty() || rounds < 1)
+        parser.showHelp(2);
+}
 
 // Runs the event loop until one more frame has been swapped, then waits for GL to finish it:
 // the frame is on the screen. Returns the microseconds from the request.
