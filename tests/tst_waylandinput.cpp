@@ -5,7 +5,7 @@
 // virtual pointer of the test's own, and wtype's virtual keyboard for the keys. Whatever
 // surface draws the canvas (from Qt 6.7 a native child window, which lets the input through to
 // the window under it), the canvas gets the input as a widget does, and an event filter on it
-// sees every event.
+// sees every event: what tst_realinput shows on X11.
 
 #include "app/torvane.h"
 #include "canvastest.h"
@@ -110,8 +110,9 @@ private:
 };
 
 // The requests of wlroots' virtual pointer protocol (zwlr_virtual_pointer_manager_v1 version
-// 1), numbered as the compositor expects them. libwayland-client sends them from these tables
-// as it would from code that wayland-scanner generates.
+// 1), numbered as the compositor expects them. Debian packages no copy of wlr-protocols for
+// wayland-scanner to generate them from; libwayland-client sends them from these tables as it
+// would from the generated code.
 const wl_interface *noTypes[5] = {};
 const wl_message virtualPointerRequests[] = {
     { "motion", "uff", noTypes },
@@ -400,10 +401,14 @@ QPoint tst_WaylandInput::onOutput(const QPointF &local) const
     return canvas->mapTo(torvane.get(), local.toPoint());
 }
 
-// The window's output is the whole of the compositor's.
+// The window's output is the whole of the compositor's. sway tells a window that the pointer
+// has come onto it a moment after the move, and a button or a wheel turn before that goes
+// nowhere (seen with sway 1.12): the test waits as a hand does, until the application has seen
+// the pointer arrive.
 bool tst_WaylandInput::moveTo(const QPoint &at)
 {
-    return seat->moveTo(at, torvane->screen()->size());
+    return seat->moveTo(at, torvane->screen()->size())
+            && QTest::qWaitFor([&at] { return QCursor::pos() == at; });
 }
 
 // How far apart, in pixels, the point of the plane under from in the view before and the one
