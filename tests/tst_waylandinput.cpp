@@ -304,7 +304,7 @@ protected:
 
 private:
     QPoint onOutput(const QPointF &local) const;
-    bool moveTo(const QPoint &at);
+    bool moveTo(const QPoint &at, int timeout = 5000);
     double drift(const ViewWindow &before, const QPointF &from, const ViewWindow &after,
                  const QPointF &to) const;
 
@@ -361,6 +361,11 @@ void tst_WaylandInput::init()
     QVERIFY(canvas);
     QVERIFY2(QTest::qWaitFor([this] { return canvas->isValid(); }),
              "no OpenGL context for the canvas");
+    // Onto the window's corner, to and fro, until the application has seen it: it can only once
+    // its window is on the output and it has asked for the seat's pointer, which on a loaded
+    // machine can come after the first moves.
+    for (int moves = 0; !moveTo(QPoint(moves % 2, 0), 100);)
+        QVERIFY2(++moves < 50, "the window never gets the pointer");
     seen.clear();
     positions.clear();
     canvas->installEventFilter(this);
@@ -405,10 +410,10 @@ QPoint tst_WaylandInput::onOutput(const QPointF &local) const
 // has come onto it a moment after the move, and a button or a wheel turn before that goes
 // nowhere (seen with sway 1.12): the test waits as a hand does, until the application has seen
 // the pointer arrive.
-bool tst_WaylandInput::moveTo(const QPoint &at)
+bool tst_WaylandInput::moveTo(const QPoint &at, int timeout)
 {
     return seat->moveTo(at, torvane->screen()->size())
-            && QTest::qWaitFor([&at] { return QCursor::pos() == at; });
+            && QTest::qWaitFor([&at] { return QCursor::pos() == at; }, timeout);
 }
 
 // How far apart, in pixels, the point of the plane under from in the view before and the one
