@@ -412,8 +412,13 @@ QPoint tst_WaylandInput::onOutput(const QPointF &local) const
 // the pointer arrive.
 bool tst_WaylandInput::moveTo(const QPoint &at, int timeout)
 {
-    return seat->moveTo(at, torvane->screen()->size())
-            && QTest::qWaitFor([&at] { return QCursor::pos() == at; }, timeout);
+    if (!seat->moveTo(at, torvane->screen()->size()))
+        return false;
+    if (QTest::qWaitFor([&at] { return QCursor::pos() == at; }, timeout))
+        return true;
+    if (timeout >= 5000)
+        qWarning() << "The application has the pointer at" << QCursor::pos() << "not at" << at;
+    return false;
 }
 
 // How far apart, in pixels, the point of the plane under from in the view before and the one
