@@ -208,8 +208,6 @@ public:
         return capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
     }
 
-    bool leftButtonDown = false;
-
     bool isPlugged() const { return pointer && wl_display_get_error(display) == 0; }
 
     // To that point of the output of that size, in its pixels.
@@ -219,6 +217,8 @@ public:
              uint32_t(output.height()));
         return frame();
     }
+
+    bool isLeftButtonDown() const { return leftButtonDown; }
 
     bool leftButton(bool down)
     {
@@ -259,6 +259,7 @@ private:
     wl_registry *registry = nullptr;
     wl_seat *seat = nullptr;
     uint32_t capabilities = 0;
+    bool leftButtonDown = false;
     wl_proxy *manager = nullptr;
     wl_proxy *pointer = nullptr;
     QElapsedTimer clock = [] {
@@ -304,7 +305,7 @@ protected:
 
 private:
     QPoint onOutput(const QPointF &local) const;
-    bool moveTo(const QPoint &at, int timeout = 5000);
+    bool moveTo(const QPoint &at);
     double drift(const ViewWindow &before, const QPointF &from, const ViewWindow &after,
                  const QPointF &to) const;
 
@@ -364,7 +365,11 @@ void tst_WaylandInput::init()
     // Onto the window's corner, to and fro, until the application has seen it: it can only once
     // its window is on the output and it has asked for the seat's pointer, which on a loaded
     // machine can come after the first moves.
-    for (int moves = 0; !moveTo(QPoint(moves % 2, 0), 100);)
+    const auto brought = [this](const QPoint &at) {
+        return seat->moveTo(at, torvane->screen()->size())
+                && QTest::qWaitFor([&at] { return QCursor::pos() == at; }, 100);
+    };
+    for (int moves = 0; !brought(QPoint(moves % 2, 0));)
         QVERIFY2(++moves < 50, "the window never gets the pointer");
     seen.clear();
     positions.clear();
@@ -374,7 +379,7 @@ void tst_WaylandInput::init()
 void tst_WaylandInput::cleanup()
 {
     // No button stays down for the next case.
-    if (seat->leftButtonDown)
+    if (seat->isLeftButtonDown())
         QVERIFY(seat->leftButton(false));
     torvane.reset();
 }
@@ -410,14 +415,13 @@ QPoint tst_WaylandInput::onOutput(const QPointF &local) const
 // has come onto it a moment after the move, and a button or a wheel turn before that goes
 // nowhere (seen with sway 1.12): the test waits as a hand does, until the application has seen
 // the pointer arrive.
-bool tst_WaylandInput::moveTo(const QPoint &at, int timeout)
+bool tst_WaylandInput::moveTo(const QPoint &at)
 {
     if (!seat->moveTo(at, torvane->screen()->size()))
         return false;
-    if (QTest::qWaitFor([&at] { return QCursor::pos() == at; }, timeout))
+    if (QTest::qWaitFor([&at] { return QCursor::pos() == at; }))
         return true;
-    if (timeout >= 5000)
-        qWarning() << "The application has the pointer at" << QCursor::pos() << "not at" << at;
+    qWarning() << "The application has the pointer at" << QCursor::pos() << "not at" << at;
     return false;
 }
 
