@@ -114,9 +114,12 @@ void GLWidget::NativeSurface::resizeIfNeeded()
     }
 }
 
+// The surface deletes its contexts itself (releaseContext()) and gives them no parent to do it
+// for it: a context it forgot would otherwise live on unseen until the window goes, and the
+// leak checker could not report it.
 void GLWidget::NativeSurface::createContext()
 {
-    glContext = new QOpenGLContext(this);
+    glContext = new QOpenGLContext;
     glContext->setFormat(requestedFormat());
     glContext->create();
 }
