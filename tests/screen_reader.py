@@ -7,8 +7,9 @@ reads.
 Every control shown must have a name, and the canvas a description and nothing inside it to
 read. On X11 a new window's canvas must have the focus, its own keys must change its
 description and AT-SPI must tell of it, Tab must reach each command in toolbar order and then
-the canvas, as AT-SPI reports the focus, and Space on a command must change the description;
-on Wayland, where the compositor alone hands out the
+the canvas, as AT-SPI reports the focus, Space on a command must change the description, and
+a run of wheel steps over the canvas while a command has the focus must be announced once
+where Qt can announce (6.8 and later); on Wayland, where the compositor alone hands out the
 keyboard, each command's AT-SPI action must, as a screen reader's own command runs it. Prints
 what a screen reader reads of the canvas after each command.
 """
@@ -117,7 +118,7 @@ def walk_with_keys(viewer, canvas, buttons, focused):
             changes.append(event.type)
 
     pyatspi.Registry.registerEventListener(
-        heard, "object:property-change:accessible-description")
+        heard, "object:property-change:accessible-description", "object:announcement")
     context = GLib.MainContext.default()
 
     def listen_until(what, check, timeout=5):
@@ -154,6 +155,34 @@ def walk_with_keys(viewer, canvas, buttons, focused):
         wait_for(f"{button.name} left the canvas's description as it was: {description}",
                  lambda: canvas.description != description, timeout=5)
         print(f"{button.name}: {canvas.description}")
+
+    wheel_run(canvas, buttons[-1], focused, changes, listen_until)
+
+
+def wheel_run(canvas, button, focused, changes, listen_until):
+    """With the keyboard on a command, a run of wheel steps over the canvas is a move made away
+    from the focus: Qt from 6.8 announces its end once, after the wheel rests; an older Qt, which
+    cannot announce, changes the description alone."""
+    subprocess.run(["xdotool", "key", "shift+Tab"], check=True)
+    wait_for(f"Shift+Tab did not move the focus to {button.name}",
+             lambda: focused() == [button.name], timeout=5)
+    box = canvas.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    description = canvas.description
+    changes.clear()
+    subprocess.run(["xdotool", "mousemove", str(box.x + box.width // 3),
+                    str(box.y + box.height // 3), "click", "--repeat", "5", "--delay", "30",
+                    "4"], check=True)
+    listen_until(f"the wheel over the canvas left its description as it was: {description}",
+                 lambda: canvas.description != description)
+    # Long past the wheel's rest, for a second announcement to show if there were one.
+    time.sleep(1.5)
+    listen_until("", lambda: True)
+    version = tuple(int(n) for n in canvas.getApplication().toolkitVersion.split(".")[:2])
+    announced = changes.count("object:announcement")
+    if announced != (1 if version >= (6, 8) else 0):
+        sys.exit(f"{sys.argv[0]}: a run of wheel steps was announced {announced} times "
+                 f"by Qt {canvas.getApplication().toolkitVersion}")
+    print(f"Wheel, announced {announced} times: {canvas.description}")
 
 
 if __name__ == "__main__":
