@@ -1,11 +1,10 @@
 #include "app/torvane.h"
 #include "canvastest.h"
+#include "seeninput.h"
 
-#include <QMouseEvent>
 #include <QToolBar>
 #include <QtTest>
 
-#include <cmath>
 
 // The real main window moved by a real pointer and keyboard: the X server's test extension
 // (XTEST, through xdotool) presses, drags, turns the wheel and types over it, as a hand would.
@@ -24,20 +23,13 @@ private slots:
     void keys_data();
     void keys();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void xdotool(const QStringList &arguments);
     QStringList pointerAt(const QPointF &local) const;
-    double drift(const ViewWindow &before, const QPointF &from, const ViewWindow &after,
-                 const QPointF &to) const;
 
     std::unique_ptr<Torvane> torvane;
     GLPanel *canvas = nullptr;
-    // What the filter saw reach the canvas, and where the pointer's events were.
-    QList<QEvent::Type> seen;
-    QList<QPointF> positions;
+    SeenInput seen;
 };
 
 void tst_RealInput::init()
@@ -54,8 +46,7 @@ void tst_RealInput::init()
              "no OpenGL context for the canvas");
     VERIFY_SHOWN(canvas);
     seen.clear();
-    positions.clear();
-    canvas->installEventFilter(this);
+    canvas->installEventFilter(&seen);
 }
 
 void tst_RealInput::cleanup()
@@ -64,29 +55,6 @@ void tst_RealInput::cleanup()
     xdotool({ "mouseup", "1" });
     xdotool({ "mousemove", "0", "0" });
     torvane.reset();
-}
-
-bool tst_RealInput::eventFilter(QObject *, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease:
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        positions << static_cast<QMouseEvent *>(event)->position();
-#else
-        positions << static_cast<QMouseEvent *>(event)->localPos();
-#endif
-        seen << event->type();
-        break;
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-        seen << event->type();
-        break;
-    default:
-        break;
-    }
-    return false;
 }
 
 void tst_RealInput::xdotool(const QStringList &arguments)
@@ -106,33 +74,18 @@ QStringList tst_RealInput::pointerAt(const QPointF &local) const
     return { "mousemove", "--sync", QString::number(device.x()), QString::number(device.y()) };
 }
 
-// How far apart, in device pixels, the point of the plane under from in the view before and
-// the one under to in the view after lie.
-double tst_RealInput::drift(const ViewWindow &before, const QPointF &from,
-                            const ViewWindow &after, const QPointF &to) const
-{
-    const auto share = [this](const QPointF &p) {
-        return CanvasShare { p.x() / canvas->width(), p.y() / canvas->height() };
-    };
-    const Point2d was = pointAt(before, share(from));
-    const Point2d is = pointAt(after, share(to));
-    const double devicePixelsPerUnit =
-            canvas->width() * canvas->devicePixelRatioF() / (after.right - after.left);
-    return std::hypot(was.x() - is.x(), was.y() - is.y()) * devicePixelsPerUnit;
-}
-
 void tst_RealInput::wheelZoomsAboutThePointer()
 {
     const QPointF at(canvas->width() * 0.3, canvas->height() * 0.6);
     xdotool(pointerAt(at));
     const ViewWindow before = viewWindowOf(*canvas);
     xdotool({ "click", "4" });
-    QTRY_VERIFY(seen.contains(QEvent::Wheel));
+    QTRY_VERIFY(seen.types.contains(QEvent::Wheel));
     const ViewWindow after = viewWindowOf(*canvas);
     QCOMPARE(after.right - after.left, 0.9 * (before.right - before.left));
     // Where the pointer is, the same point of the plane before and after, within the pixel
     // the server put the pointer on.
-    QVERIFY(drift(before, at, after, at) < canvas->devicePixelRatioF());
+    QVERIFY(drift(*canvas, before, at, after, at) < canvas->devicePixelRatioF());
     VERIFY_SHOWN(canvas);
 }
 
@@ -149,12 +102,14 @@ void tst_RealInput::dragMovesThePicture()
     xdotool(pointerAt(QPointF(canvas->width() + 60, canvas->height() + 60)));
     xdotool(pointerAt(to));
     xdotool({ "mouseup", "1" });
-    QTRY_VERIFY(seen.contains(QEvent::MouseButtonRelease));
-    QVERIFY(seen.contains(QEvent::MouseButtonPress) && seen.contains(QEvent::MouseMove));
+    QTRY_VERIFY(seen.types.contains(QEvent::MouseButtonRelease));
+    QVERIFY(seen.types.contains(QEvent::MouseButtonPress)
+            && seen.types.contains(QEvent::MouseMove));
 
     // The point pressed on is where the button came up.
     const ViewWindow after = viewWindowOf(*canvas);
-    const double moved = drift(before, positions.first(), after, positions.last());
+    const double moved =
+            drift(*canvas, before, seen.positions.first(), after, seen.positions.last());
     QVERIFY2(moved <= 0.5, qPrintable(QStringLiteral("%1 device pixels off").arg(moved)));
     QVERIFY(!sameWindow(before, after));
     VERIFY_SHOWN(canvas);
@@ -206,7 +161,7 @@ void tst_RealInput::keys()
     canvas->zoomIn();
     xdotool({ "key", "--clearmodifiers", keys });
     QTRY_VERIFY(sameWindow(viewWindowOf(*canvas), expected));
-    QCOMPARE(seen.contains(QEvent::KeyPress), onCanvas);
+    QCOMPARE(seen.types.contains(QEvent::KeyPress), onCanvas);
     VERIFY_SHOWN(canvas);
 }
 

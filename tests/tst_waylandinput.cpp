@@ -9,12 +9,11 @@
 
 #include "app/torvane.h"
 #include "canvastest.h"
+#include "seeninput.h"
 
-#include <QMouseEvent>
 #include <QToolBar>
 #include <QtTest>
 
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -300,22 +299,15 @@ private slots:
     void keys_data();
     void keys();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     QPoint onOutput(const QPointF &local) const;
     bool moveTo(const QPoint &at);
-    double drift(const ViewWindow &before, const QPointF &from, const ViewWindow &after,
-                 const QPointF &to) const;
 
     std::unique_ptr<Seat> seat;
     QProcess keyboard;
     std::unique_ptr<Torvane> torvane;
     GLPanel *canvas = nullptr;
-    // What the filter saw reach the canvas, and where the pointer's events were.
-    QList<QEvent::Type> seen;
-    QList<QPointF> positions;
+    SeenInput seen;
 };
 
 void tst_WaylandInput::initMain()
@@ -372,8 +364,7 @@ void tst_WaylandInput::init()
     for (int moves = 0; !brought(QPoint(moves % 2, 0));)
         QVERIFY2(++moves < 50, "the window never gets the pointer");
     seen.clear();
-    positions.clear();
-    canvas->installEventFilter(this);
+    canvas->installEventFilter(&seen);
 }
 
 void tst_WaylandInput::cleanup()
@@ -382,28 +373,6 @@ void tst_WaylandInput::cleanup()
     if (seat->isLeftButtonDown())
         QVERIFY(seat->leftButton(false));
     torvane.reset();
-}
-
-bool tst_WaylandInput::eventFilter(QObject *, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease:
-        positions << static_cast<QMouseEvent *>(event)->position();
-        seen << event->type();
-        break;
-    case QEvent::Wheel:
-        positions << static_cast<QWheelEvent *>(event)->position();
-        seen << event->type();
-        break;
-    case QEvent::KeyPress:
-        seen << event->type();
-        break;
-    default:
-        break;
-    }
-    return false;
 }
 
 QPoint tst_WaylandInput::onOutput(const QPointF &local) const
@@ -425,31 +394,17 @@ bool tst_WaylandInput::moveTo(const QPoint &at)
     return false;
 }
 
-// How far apart, in pixels, the point of the plane under from in the view before and the one
-// under to in the view after lie.
-double tst_WaylandInput::drift(const ViewWindow &before, const QPointF &from,
-                               const ViewWindow &after, const QPointF &to) const
-{
-    const auto share = [this](const QPointF &p) {
-        return CanvasShare { p.x() / canvas->width(), p.y() / canvas->height() };
-    };
-    const Point2d was = pointAt(before, share(from));
-    const Point2d is = pointAt(after, share(to));
-    const double pixelsPerUnit = canvas->width() / (after.right - after.left);
-    return std::hypot(was.x() - is.x(), was.y() - is.y()) * pixelsPerUnit;
-}
-
 void tst_WaylandInput::wheelZoomsAboutThePointer()
 {
     const QPointF at = QPoint(canvas->width() * 0.3, canvas->height() * 0.6);
     QVERIFY(moveTo(onOutput(at)));
     const ViewWindow before = viewWindowOf(*canvas);
     QVERIFY(seat->turnWheel(-1));
-    QTRY_VERIFY(seen.contains(QEvent::Wheel));
-    QCOMPARE(positions.last(), at);
+    QTRY_VERIFY(seen.types.contains(QEvent::Wheel));
+    QCOMPARE(seen.positions.last(), at);
     const ViewWindow after = viewWindowOf(*canvas);
     QCOMPARE(after.right - after.left, 0.9 * (before.right - before.left));
-    const double moved = drift(before, at, after, at);
+    const double moved = drift(*canvas, before, at, after, at);
     QVERIFY2(moved <= 0.5, qPrintable(QStringLiteral("%1 pixels off").arg(moved)));
 }
 
@@ -466,14 +421,15 @@ void tst_WaylandInput::dragMovesThePicture()
     QVERIFY(moveTo(onOutput(QPointF(to.x(), -10))));
     QVERIFY(moveTo(onOutput(to)));
     QVERIFY(seat->leftButton(false));
-    QTRY_VERIFY(seen.contains(QEvent::MouseButtonRelease));
-    QVERIFY(seen.contains(QEvent::MouseButtonPress) && seen.contains(QEvent::MouseMove));
-    QCOMPARE(positions.first(), from);
-    QCOMPARE(positions.last(), to);
+    QTRY_VERIFY(seen.types.contains(QEvent::MouseButtonRelease));
+    QVERIFY(seen.types.contains(QEvent::MouseButtonPress)
+            && seen.types.contains(QEvent::MouseMove));
+    QCOMPARE(seen.positions.first(), from);
+    QCOMPARE(seen.positions.last(), to);
 
     // The point pressed on is where the button came up.
     const ViewWindow after = viewWindowOf(*canvas);
-    const double moved = drift(before, from, after, to);
+    const double moved = drift(*canvas, before, from, after, to);
     QVERIFY2(moved <= 0.5, qPrintable(QStringLiteral("%1 pixels off").arg(moved)));
     QVERIFY(!sameWindow(before, after));
 }
@@ -521,7 +477,7 @@ void tst_WaylandInput::keys()
     QVERIFY2(typist.waitForFinished(10000) && typist.exitCode() == 0,
              qPrintable(typist.readAllStandardError()));
     QTRY_VERIFY(sameWindow(viewWindowOf(*canvas), expected));
-    QCOMPARE(seen.contains(QEvent::KeyPress), onCanvas);
+    QCOMPARE(seen.types.contains(QEvent::KeyPress), onCanvas);
 }
 
 QTEST_MAIN(tst_WaylandInput)
