@@ -170,9 +170,14 @@ void tst_Reconnect::sameViewAfterRestart()
     second = std::make_unique<Compositor>("wayland-new");
     QVERIFY(second->waitForSocket());
     QVERIFY(second->takeOver(*first));
+    QSignalSpy frames(canvas, &GLWidget::frameSwapped);
     first->crash();
 
-    // Qt connects again from its event loop, and the window comes back on the new output.
+    // Qt connects again from its event loop, and the window comes back on the new output with
+    // a frame from the canvas's new context. Under the sanitizers on a loaded machine that can
+    // take longer than a look at the screen waits for.
+    QVERIFY2(QTest::qWaitFor([&] { return !frames.isEmpty(); }, 60000),
+             "no frame after the compositor's restart");
     VERIFY_SHOWN(canvas);
     COMPARE_WINDOW(viewWindowOf(*canvas), before);
 
