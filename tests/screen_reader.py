@@ -106,11 +106,9 @@ def run_commands(viewer, canvas, buttons):
         print(f"{button.name}: {canvas.description}")
 
 
-def walk_with_keys(viewer, canvas, buttons, focused):
-    """A new window's canvas has the keyboard: what it shows is read with its name, and its
-    own keys change it, which a screen reader hears as a change of the focused object's
-    description. Tab then reaches each command in toolbar order, Space runs it, and Tab comes
-    back to the canvas."""
+def canvas_events(canvas):
+    """What AT-SPI tells of the canvas, the types of its description's changes and of its
+    announcements, and a wait that hears them meanwhile."""
     changes = []
 
     def heard(event):
@@ -128,11 +126,24 @@ def walk_with_keys(viewer, canvas, buttons, focused):
             return check()
         return wait_for(what, pumped, timeout)
 
-    # Without a window manager, the window gets the keyboard as one would give it.
+    return changes, listen_until
+
+
+def give_keyboard(viewer):
+    """Without a window manager, the window gets the keyboard as one would give it."""
     find = os.path.join(os.path.dirname(__file__), "..", "scripts", "find-window")
     window = subprocess.run([find, str(viewer.pid)], capture_output=True, text=True,
                             check=True).stdout.strip()
     subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+
+
+def walk_with_keys(viewer, canvas, buttons, focused):
+    """A new window's canvas has the keyboard: what it shows is read with its name, and its
+    own keys change it, which a screen reader hears as a change of the focused object's
+    description. Tab then reaches each command in toolbar order, Space runs it, and Tab comes
+    back to the canvas."""
+    changes, listen_until = canvas_events(canvas)
+    give_keyboard(viewer)
     wait_for("the canvas never took the keyboard's focus", lambda: focused() == [canvas.name])
     if not canvas.description:
         sys.exit(f"{sys.argv[0]}: the focused canvas has no description to read")
