@@ -1,5 +1,4 @@
 #include "model/objectmodel.h"
-#include "tests/support/viewer.h"
 
 #include <QtTest>
 
@@ -13,28 +12,12 @@ class tst_ObjectModel : public QObject
     Q_OBJECT
 
 private slots:
-    void defaultContent();
     void boundingBox_data();
     void boundingBox();
     void fromArray_data();
     void fromArray();
     void mismatchedListsAreRejected();
 };
-
-void tst_ObjectModel::defaultContent()
-{
-    const ObjectModel model;
-    const std::vector<Point2d> verts = model.vertexList();
-    const std::vector<Color3d> cols = model.colorList();
-    QCOMPARE(verts.size(), std::size(defaultObject));
-    QCOMPARE(cols.size(), std::size(defaultObject));
-    for (std::size_t i = 0; i < verts.size(); ++i) {
-        const Corner &corner = defaultObject[i];
-        QCOMPARE(verts[i].toVector(), (std::vector<double> { corner.x, corner.y }));
-        QCOMPARE(cols[i].toVector(),
-                 (std::vector<double> { corner.red, corner.green, corner.blue }));
-    }
-}
 
 void tst_ObjectModel::boundingBox_data()
 {

@@ -4,8 +4,8 @@
 
 Q_DECLARE_METATYPE(ViewWindow)
 
-// The view window's arithmetic, without a display: the ranges GL can project, and the fit of
-// the object to the canvas's proportions.
+// The view window's arithmetic, without a display: the ranges GL can project, and zooms about
+// a point of the canvas. How the canvas fits the object to its proportions, tst_glpanel checks.
 class tst_ViewArithmetic : public QObject
 {
     Q_OBJECT
@@ -13,8 +13,6 @@ class tst_ViewArithmetic : public QObject
 private slots:
     void usableRange_data();
     void usableRange();
-    void fittedView_data();
-    void fittedView();
     void zoomedAbout_data();
     void zoomedAbout();
 };
@@ -40,29 +38,6 @@ void tst_ViewArithmetic::usableRange()
     QFETCH(double, high);
     QFETCH(bool, usable);
     QCOMPARE(isUsableRange(low, high), usable);
-}
-
-void tst_ViewArithmetic::fittedView_data()
-{
-    QTest::addColumn<double>("aspect");
-    QTest::addColumn<ViewWindow>("expected");
-
-    // The default triangle's box, x 100 to 200 and y 100 to 175, on 400 x 300 pixels, and on
-    // a canvas twice as wide as high. The canvas's zooms and resizes tst_glpanel follows.
-    QTest::newRow("widened up and down") << 0.75 << ViewWindow { 95, 205, 96.25, 178.75 };
-    QTest::newRow("widened across") << 0.5 << ViewWindow { 67.5, 232.5, 96.25, 178.75 };
-}
-
-void tst_ViewArithmetic::fittedView()
-{
-    QFETCH(double, aspect);
-    QFETCH(ViewWindow, expected);
-
-    const ViewWindow actual = ::fittedView({ 100, 200, 100, 175 }, aspect);
-    QCOMPARE(actual.left, expected.left);
-    QCOMPARE(actual.right, expected.right);
-    QCOMPARE(actual.bottom, expected.bottom);
-    QCOMPARE(actual.top, expected.top);
 }
 
 void tst_ViewArithmetic::zoomedAbout_data()
