@@ -4,11 +4,11 @@
 
 #include <QAccessible>
 #include <QToolBar>
-#include <QToolButton>
 #include <QtTest>
 
-// What a keyboard alone and a screen reader get from the main window, through Qt's own
-// accessibility interfaces, the ones its platform bridges hand on.
+// What a screen reader is told of the canvas, through Qt's own accessibility interfaces, the
+// ones its platform bridges hand on. The keyboard's way through the window, as AT-SPI reports
+// it, is screen_reader.py's to walk.
 class tst_Accessibility : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,6 @@ private slots:
     void init();
     void cleanup();
 
-    void keysReachEveryCommand_data();
-    void keysReachEveryCommand();
     void focusedCanvasIsHeard();
     void moveIsToldOnce_data();
     void moveIsToldOnce();
@@ -29,7 +27,6 @@ private slots:
 
 private:
     QWidget *button(int index) const;
-    QString focusedCommand() const;
     QStringList announced(const QString &description) const;
     void moveStep(const QString &move, int i);
     void endMove(const QString &move);
@@ -126,64 +123,6 @@ QWidget *tst_Accessibility::button(int index) const
     auto *toolBar = torvane->findChild<QToolBar *>("mainToolBar");
     return toolBar->widgetForAction(
             torvane->findChild<QAction *>(commands().at(index).actionName()));
-}
-
-QString tst_Accessibility::focusedCommand() const
-{
-    if (torvane->focusWidget() == canvas)
-        return QStringLiteral("canvas");
-    auto *focused = qobject_cast<QToolButton *>(torvane->focusWidget());
-    return focused ? focused->text() : QStringLiteral("no command");
-}
-
-void tst_Accessibility::keysReachEveryCommand_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("presses");
-
-    // The presses visit every command in toolbar order and the canvas after them, Tab and
-    // Shift+Tab all round back to Fit; Space runs each command on the way. The arrows end on
-    // the canvas, which takes them to move the view.
-    QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << 1 << 0 << 8;
-    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << -1 << 0 << 8;
-    QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::NoModifier) << 1 << 0 << 7;
-    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier) << -1 << 6 << 7;
-}
-
-void tst_Accessibility::keysReachEveryCommand()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, step);
-    QFETCH(int, start);
-    QFETCH(int, presses);
-
-    QStringList ran;
-    QObject receiver;
-    for (QAction *action : torvane->findChild<QToolBar *>("mainToolBar")->actions()) {
-        connect(action, &QAction::triggered, &receiver,
-                [&ran, action] { ran << action->text(); });
-    }
-    QStringList stops;
-    for (const Command &command : commands())
-        stops << command.text;
-    stops << "canvas";
-    const int count = static_cast<int>(stops.size());
-    button(start)->setFocus(Qt::OtherFocusReason);
-    for (int i = 1; i <= presses; ++i) {
-        QTest::keyClick(torvane->focusWidget(), Qt::Key(key),
-                        Qt::KeyboardModifiers(modifiers));
-        const QString expected = stops.at((start + count + i * step) % count);
-        QCOMPARE(focusedCommand(), expected);
-        // Space runs the focused command alone, and the focus stays for the next press.
-        ran.clear();
-        QTest::keyClick(torvane->focusWidget(), Qt::Key_Space);
-        QCOMPARE(ran, expected == "canvas" ? QStringList() : QStringList { expected });
-        QCOMPARE(focusedCommand(), expected);
-    }
 }
 
 // The focused canvas's own keys change its description, which screen readers speak for the
