@@ -33,10 +33,12 @@ leave_the_session()
 
 # Display servers of the script's own, which return once the server takes clients.
 servers=""
-# start_xvfb [Xvfb options...]: sets xvfb_display to the display the server chose.
+# start_xvfb [Xvfb options...]: sets xvfb_display to the display the server chose. It never
+# resets: one that resets when its last client leaves closes the connections opened meanwhile,
+# such as the next test's, or the viewer's while scripts/capture looks for its window.
 start_xvfb()
 {
-    Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$XDG_RUNTIME_DIR/xvfb.display" \
+    Xvfb -displayfd 3 -nolisten tcp -noreset "$@" 3>"$XDG_RUNTIME_DIR/xvfb.display" \
          >"$XDG_RUNTIME_DIR/xvfb.log" 2>&1 &
     servers="$servers $!"
     wait_for Xvfb test -s "$XDG_RUNTIME_DIR/xvfb.display"
